@@ -1,0 +1,317 @@
+#include "sheet/TextColumn.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <limits>
+#include <new>
+
+namespace quillon {
+
+namespace {
+
+constexpr size_t kMaxArena = std::numeric_limits<uint32_t>::max();
+constexpr size_t kCompactFloor = 1u << 20;
+
+int lengthPrefix(size_t len, unsigned char* out)
+{
+    int n = 0;
+    do {
+        unsigned char b = len & 0x7fu;
+        len >>= 7;
+        if (len)
+            b |= 0x80u;
+        out[n++] = b;
+    } while (len);
+    return n;
+}
+
+char* allocate(size_t n)
+{
+    void* p = std::malloc(n);
+    if (!p)
+        throw std::bad_alloc();
+    return static_cast<char*>(p);
+}
+
+} // namespace
+
+TextColumn::TextColumn(const TextColumn& other) : m_offsets(other.m_offsets)
+{
+    copyFrom(other);
+}
+
+TextColumn& TextColumn::operator=(const TextColumn& other)
+{
+    if (this != &other) {
+        releaseBlocks();
+        m_offsets = other.m_offsets;
+        copyFrom(other);
+    }
+    return *this;
+}
+
+TextColumn::TextColumn(TextColumn&& other) noexcept
+    : m_offsets(std::move(other.m_offsets)), m_blocks(std::move(other.m_blocks)),
+      m_allocations(std::move(other.m_allocations)), m_firstCapacity(other.m_firstCapacity),
+      m_end(other.m_end), m_used(other.m_used), m_allocated(other.m_allocated), m_garbage(other.m_garbage)
+{
+    other.m_blocks.clear();
+    other.m_allocations.clear();
+    other.m_firstCapacity = 0;
+    other.m_end = 1;
+    other.m_used = other.m_allocated = other.m_garbage = 0;
+}
+
+TextColumn& TextColumn::operator=(TextColumn&& other) noexcept
+{
+    if (this != &other) {
+        releaseBlocks();
+        m_offsets = std::move(other.m_offsets);
+        m_blocks = std::move(other.m_blocks);
+        m_allocations = std::move(other.m_allocations);
+        m_firstCapacity = other.m_firstCapacity;
+        m_end = other.m_end;
+        m_used = other.m_used;
+        m_allocated = other.m_allocated;
+        m_garbage = other.m_garbage;
+        other.m_blocks.clear();
+        other.m_allocations.clear();
+        other.m_firstCapacity = 0;
+        other.m_end = 1;
+        other.m_used = other.m_allocated = other.m_garbage = 0;
+    }
+    return *this;
+}
+
+TextColumn::~TextColumn()
+{
+    releaseBlocks();
+}
+
+void TextColumn::releaseBlocks()
+{
+    for (char* p : m_allocations)
+        std::free(p);
+    m_allocations.clear();
+    m_blocks.clear();
+    m_firstCapacity = 0;
+    m_end = 1;
+    m_used = 0;
+    m_allocated = 0;
+    m_garbage = 0;
+}
+
+void TextColumn::copyFrom(const TextColumn& other)
+{
+    // Copy in row order: the copy holds no unused text.
+    for (uint32_t& at : m_offsets) {
+        if (at == 0)
+            continue;
+        const size_t n = other.storedSize(at);
+        const auto* src = reinterpret_cast<const unsigned char*>(other.m_blocks[at >> kShift]) + (at & kMask);
+        at = append(src, n);
+    }
+}
+
+size_t TextColumn::memoryBytes() const
+{
+    return m_allocated + m_offsets.capacity() * sizeof(uint32_t) +
+           (m_blocks.capacity() + m_allocations.capacity()) * sizeof(char*);
+}
+
+size_t TextColumn::storedSize(uint32_t at) const
+{
+    if (at == 0)
+        return 0;
+    const auto* start = reinterpret_cast<const unsigned char*>(m_blocks[at >> kShift]) + (at & kMask);
+    const auto* p = start;
+    size_t len = 0;
+    for (int shift = 0;; shift += 7) {
+        const unsigned char b = *p++;
+        len |= size_t(b & 0x7fu) << shift;
+        if (!(b & 0x80u))
+            break;
+    }
+    return size_t(p - start) + len;
+}
+
+uint32_t TextColumn::reserve(size_t n)
+{
+    size_t pos = m_end;
+    const size_t block = pos >> kShift;
+    if (block < m_blocks.size()) {
+        const size_t in = pos & kMask;
+        const size_t capacity = block == 0 ? m_firstCapacity : kBlock;
+        if (in + n <= capacity)
+            return uint32_t(pos);
+        if (block == 0 && m_blocks.size() == 1 && in + n <= kBlock) {
+            // Block 0 starts small, so that small sheets stay small, and grows in place.
+            size_t grown = std::max<size_t>(m_firstCapacity * 2, in + n);
+            grown = std::min<size_t>(grown, kBlock);
+            void* p = std::realloc(m_allocations.front(), grown);
+            if (!p)
+                throw std::bad_alloc();
+            m_allocations.front() = m_blocks.front() = static_cast<char*>(p);
+            m_allocated += grown - m_firstCapacity;
+            m_firstCapacity = grown;
+            return uint32_t(pos);
+        }
+        pos = (block + 1) << kShift;
+    }
+    const size_t first = pos >> kShift;
+    const size_t count = std::max<size_t>(1, (n + kBlock - 1) >> kShift);
+    if (((first + count) << kShift) > kMaxArena + 1)
+        return 0;
+    size_t bytes = count << kShift;
+    if (first == 0) {
+        bytes = std::max<size_t>(256, pos + n);
+        if (bytes < kBlock)
+            m_firstCapacity = bytes;
+        else
+            m_firstCapacity = kBlock;
+    }
+    char* mem = allocate(bytes);
+    m_allocations.push_back(mem);
+    m_allocated += bytes;
+    m_blocks.resize(first, nullptr); // blocks skipped over stay unused
+    for (size_t i = 0; i < count; ++i)
+        m_blocks.push_back(mem + (i << kShift));
+    return uint32_t(pos);
+}
+
+uint32_t TextColumn::append(const unsigned char* bytes, size_t n)
+{
+    const uint32_t at = reserve(n);
+    if (at == 0)
+        return 0;
+    std::memcpy(m_blocks[at >> kShift] + (at & kMask), bytes, n);
+    m_end = size_t(at) + n;
+    m_used += n;
+    return at;
+}
+
+bool TextColumn::set(qsizetype row, QByteArrayView text)
+{
+    uint32_t& slot = m_offsets[size_t(row)]; // compact() rewrites values, never the vector
+    m_garbage += storedSize(slot);
+    slot = 0;
+    maybeCompact();
+    if (text.isEmpty())
+        return true;
+    unsigned char prefix[10];
+    const int prefixLen = lengthPrefix(size_t(text.size()), prefix);
+    const size_t n = size_t(prefixLen) + size_t(text.size());
+    uint32_t at = reserve(n);
+    if (at == 0) {
+        compact();
+        at = reserve(n);
+        if (at == 0)
+            return false;
+    }
+    char* dst = m_blocks[at >> kShift] + (at & kMask);
+    std::memcpy(dst, prefix, size_t(prefixLen));
+    std::memcpy(dst + prefixLen, text.data(), size_t(text.size()));
+    m_end = size_t(at) + n;
+    m_used += n;
+    slot = at;
+    return true;
+}
+
+void TextColumn::clear(qsizetype row)
+{
+    uint32_t& slot = m_offsets[size_t(row)];
+    m_garbage += storedSize(slot);
+    slot = 0;
+}
+
+void TextColumn::clearAll()
+{
+    std::fill(m_offsets.begin(), m_offsets.end(), 0u);
+    releaseBlocks();
+}
+
+void TextColumn::maybeCompact()
+{
+    if (m_garbage > kCompactFloor && m_garbage * 2 > m_used)
+        compact();
+}
+
+void TextColumn::resize(qsizetype rows)
+{
+    const size_t n = size_t(rows);
+    for (size_t r = n; r < m_offsets.size(); ++r)
+        m_garbage += storedSize(m_offsets[r]);
+    m_offsets.resize(n, 0u);
+    if (n == 0)
+        clearAll();
+}
+
+void TextColumn::insertRows(qsizetype pos, qsizetype count)
+{
+    m_offsets.insert(m_offsets.begin() + pos, size_t(count), 0u);
+}
+
+void TextColumn::removeRows(qsizetype pos, qsizetype count)
+{
+    for (qsizetype r = pos; r < pos + count; ++r)
+        m_garbage += storedSize(m_offsets[size_t(r)]);
+    m_offsets.erase(m_offsets.begin() + pos, m_offsets.begin() + pos + count);
+}
+
+void TextColumn::removeRowSet(std::span<const int> ascendingRows)
+{
+    if (ascendingRows.empty())
+        return;
+    size_t out = size_t(ascendingRows.front());
+    size_t next = 0;
+    for (size_t in = out; in < m_offsets.size(); ++in) {
+        if (next < ascendingRows.size() && size_t(ascendingRows[next]) == in) {
+            m_garbage += storedSize(m_offsets[in]);
+            ++next;
+            continue;
+        }
+        m_offsets[out++] = m_offsets[in];
+    }
+    m_offsets.resize(out);
+}
+
+void TextColumn::permute(std::span<const int> order)
+{
+    std::vector<uint32_t> next(order.size());
+    for (size_t i = 0; i < order.size(); ++i)
+        next[i] = m_offsets[size_t(order[i])];
+    m_offsets.swap(next);
+}
+
+void TextColumn::moveRow(qsizetype from, qsizetype to)
+{
+    if (from == to)
+        return;
+    auto it = m_offsets.begin();
+    if (from < to)
+        std::rotate(it + from, it + from + 1, it + to + 1);
+    else
+        std::rotate(it + to, it + from, it + from + 1);
+}
+
+void TextColumn::compact()
+{
+    TextColumn fresh;
+    fresh.m_offsets = m_offsets;
+    fresh.copyFrom(*this);
+    // Same storage: callers may hold a reference into m_offsets.
+    std::copy(fresh.m_offsets.begin(), fresh.m_offsets.end(), m_offsets.begin());
+    releaseBlocks();
+    m_blocks = std::move(fresh.m_blocks);
+    m_allocations = std::move(fresh.m_allocations);
+    m_firstCapacity = fresh.m_firstCapacity;
+    m_end = fresh.m_end;
+    m_used = fresh.m_used;
+    m_allocated = fresh.m_allocated;
+    fresh.m_blocks.clear();
+    fresh.m_allocations.clear();
+    fresh.m_used = fresh.m_allocated = 0;
+}
+
+} // namespace quillon

@@ -1,0 +1,104 @@
+#pragma once
+
+#include <QByteArrayView>
+
+#include <cstdint>
+#include <span>
+#include <vector>
+
+namespace quillon {
+
+/**
+ * The cell texts of one sheet column.
+ *
+ * Texts are kept as UTF-8 in an arena, each preceded by its length as a
+ * variable-length integer; a row holds one 32-bit position in the arena, 0 for an
+ * empty cell. The arena is a list of 64 KiB blocks that are never moved, so
+ * growing it copies nothing; a text longer than a block gets consecutive block
+ * numbers in one allocation. An edit appends the new text and moves the row's
+ * position; the arena is compacted when the text no longer used passes half of
+ * it. Row operations move positions only, never text.
+ */
+class TextColumn
+{
+public:
+    TextColumn() = default;
+    explicit TextColumn(qsizetype rows) : m_offsets(size_t(rows), 0) {}
+    TextColumn(const TextColumn& other);
+    TextColumn& operator=(const TextColumn& other);
+    TextColumn(TextColumn&& other) noexcept;
+    TextColumn& operator=(TextColumn&& other) noexcept;
+    ~TextColumn();
+
+    qsizetype rowCount() const { return qsizetype(m_offsets.size()); }
+
+    /** The text of @p row; an empty view for an empty cell. Valid until the next change. */
+    QByteArrayView utf8(qsizetype row) const
+    {
+        const uint32_t at = m_offsets[size_t(row)];
+        if (at == 0)
+            return {};
+        const auto* p = reinterpret_cast<const unsigned char*>(m_blocks[at >> kShift]) + (at & kMask);
+        uint32_t len = *p++;
+        if (len & 0x80u) {
+            len &= 0x7fu;
+            for (int shift = 7;; shift += 7) {
+                const uint32_t b = *p++;
+                len |= (b & 0x7fu) << shift;
+                if (!(b & 0x80u))
+                    break;
+            }
+        }
+        return {reinterpret_cast<const char*>(p), qsizetype(len)};
+    }
+    bool isEmpty(qsizetype row) const { return m_offsets[size_t(row)] == 0; }
+
+    /** Sets the text of @p row. Returns false, leaving the cell empty, when the column
+     *  would outgrow its 4 GiB arena. */
+    bool set(qsizetype row, QByteArrayView text);
+    void clear(qsizetype row);
+    void clearAll();
+
+    void resize(qsizetype rows);
+    void insertRows(qsizetype pos, qsizetype count);
+    void removeRows(qsizetype pos, qsizetype count);
+    /** Removes the rows listed, in ascending order without repeats, in one pass. */
+    void removeRowSet(std::span<const int> ascendingRows);
+    /** Reorders the rows: new row i is old row order[i]; order is a permutation. */
+    void permute(std::span<const int> order);
+    /** Moves row @p from to position @p to, shifting the rows between. */
+    void moveRow(qsizetype from, qsizetype to);
+
+    /** Rewrites the arena in row order without unused text. */
+    void compact();
+
+    /** Bytes of arena in use, unused text included. */
+    size_t arenaBytes() const { return m_used; }
+    size_t garbageBytes() const { return m_garbage; }
+    /** Bytes of heap this column holds. */
+    size_t memoryBytes() const;
+
+private:
+    static constexpr uint32_t kShift = 16;
+    static constexpr uint32_t kBlock = 1u << kShift;
+    static constexpr uint32_t kMask = kBlock - 1;
+
+    size_t storedSize(uint32_t at) const;
+    /** A position where @p n bytes can be written in one piece; 0 when the arena is full. */
+    uint32_t reserve(size_t n);
+    uint32_t append(const unsigned char* bytes, size_t n);
+    void maybeCompact();
+    void releaseBlocks();
+    void copyFrom(const TextColumn& other);
+
+    std::vector<uint32_t> m_offsets;
+    std::vector<char*> m_blocks;      ///< block number -> its first byte
+    std::vector<char*> m_allocations; ///< what to free
+    size_t m_firstCapacity = 0;       ///< block 0 grows until it is a whole block
+    size_t m_end = 1;                 ///< next free position; 0 means "empty cell"
+    size_t m_used = 0;
+    size_t m_allocated = 0;
+    size_t m_garbage = 0;
+};
+
+} // namespace quillon

@@ -1,0 +1,250 @@
+#include "sheet/RecordSheet.h"
+
+#include <QSignalSpy>
+#include <QTest>
+
+using namespace quillon;
+
+class TestRecordSheet : public QObject
+{
+    Q_OBJECT
+
+private:
+    static void fill(RecordSheet& s, int rows, int cols)
+    {
+        s.setCols(cols);
+        s.setRows(rows);
+        for (int r = 0; r < rows; ++r)
+            for (int c = 0; c < cols; ++c)
+                s.setText(r, c, QStringLiteral("r%1c%2").arg(r).arg(c));
+    }
+    static QStringList column(const RecordSheet& s, int c)
+    {
+        QStringList out;
+        for (int r = 0; r < s.rows(); ++r)
+            out << s.text(r, c);
+        return out;
+    }
+
+private slots:
+    void textRoundTripsThroughTheArena_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::newRow("empty") << QString();
+        QTest::newRow("ascii") << QStringLiteral("Smith & Sons");
+        QTest::newRow("accents") << QStringLiteral("Crème brûlée Café");
+        QTest::newRow("tab and line break") << QStringLiteral("a\tb\r\nc");
+        QTest::newRow("127 bytes") << QString(127, QLatin1Char('x'));
+        QTest::newRow("128 bytes, two-byte length") << QString(128, QLatin1Char('y'));
+        QTest::newRow("long") << QString(70000, QLatin1Char('z'));
+        QTest::newRow("astral") << QString::fromUtf8("\xF0\x9F\x93\x9E phone");
+    }
+    void textRoundTripsThroughTheArena()
+    {
+        QFETCH(QString, text);
+        RecordSheet s;
+        s.setCols(2);
+        s.setRows(3);
+        s.setText(1, 1, text);
+        s.setText(2, 0, QStringLiteral("neighbour"));
+        QCOMPARE(s.text(1, 1), text);
+        QCOMPARE(s.isCellEmpty(1, 1), text.isEmpty());
+        QCOMPARE(s.text(2, 0), QStringLiteral("neighbour"));
+    }
+
+    void overwritingManyTimesCompactsAndKeepsValues()
+    {
+        RecordSheet s;
+        s.setCols(1);
+        s.setRows(1001);
+        for (int round = 0; round < 40; ++round)
+            for (int r = 1; r <= 1000; ++r)
+                s.setText(r, 0, QStringLiteral("value %1 in round %2 with padding to make it long").arg(r).arg(round));
+        for (int r = 1; r <= 1000; ++r)
+            QCOMPARE(s.text(r, 0), QStringLiteral("value %1 in round %2 with padding to make it long").arg(r).arg(39));
+        const TextColumn& col = s.textColumn(0);
+        QVERIFY2(col.garbageBytes() * 2 <= col.arenaBytes() + (1u << 20), "arena was never compacted");
+    }
+
+    void neverFewerThanTheHeaderRow()
+    {
+        RecordSheet s;
+        s.setCols(2);
+        s.setRows(0);
+        QCOMPARE(s.rows(), 1);
+        s.setRows(5);
+        s.setRows(1);
+        QCOMPARE(s.recordCount(), 0);
+        QCOMPARE(s.currentRow(), 0);
+    }
+
+    void shrinkingDropsStylesAndHeightsOfDroppedRows()
+    {
+        RecordSheet s;
+        s.setCols(2);
+        s.setRows(10);
+        s.setFontFlag({8, 0, 8, 1}, CellStyle::Bold, true);
+        s.setRowHeight(9, 480);
+        s.setRows(5);
+        s.setRows(10);
+        QVERIFY(!s.style(8, 0).bold());
+        QCOMPARE(s.rowHeight(9), kDefaultRowHeight);
+        QCOMPARE(s.styledCellCount(), 0);
+    }
+
+    void insertRowsShiftsTextStylesAndHeights()
+    {
+        RecordSheet s;
+        fill(s, 6, 2);
+        s.setFontFlag({4, 1, 4, 1}, CellStyle::Italic, true);
+        s.setRowHeight(4, 720);
+        s.insertRows(4, 1);
+        QCOMPARE(s.rows(), 7);
+        QVERIFY(s.text(4, 0).isEmpty());
+        QCOMPARE(s.text(5, 0), QStringLiteral("r4c0"));
+        QVERIFY(s.style(5, 1).italic());
+        QVERIFY(!s.style(4, 1).italic());
+        QCOMPARE(s.rowHeight(5), 720);
+        QCOMPARE(s.rowHeight(4), kDefaultRowHeight);
+    }
+
+    void removeRowSetRemovesExactlyThoseRows()
+    {
+        RecordSheet s;
+        fill(s, 11, 2);
+        s.setBackColor({9, 0, 9, 0}, 0x00ff00);
+        s.setBackColor({10, 0, 10, 0}, 0x0000ff);
+        s.removeRowSet({9, 3, 5, 5});
+        QCOMPARE(s.rows(), 8);
+        QCOMPARE(column(s, 0), (QStringList{QStringLiteral("r0c0"), QStringLiteral("r1c0"), QStringLiteral("r2c0"),
+                                            QStringLiteral("r4c0"), QStringLiteral("r6c0"), QStringLiteral("r7c0"),
+                                            QStringLiteral("r8c0"), QStringLiteral("r10c0")}));
+        QCOMPARE(s.style(7, 0).back, Rgb(0x0000ff));
+        QCOMPARE(s.styledCellCount(), 1);
+    }
+
+    void removeRowSetNeverRemovesTheHeader()
+    {
+        RecordSheet s;
+        fill(s, 3, 1);
+        s.removeRowSet({0, 2});
+        QCOMPARE(s.rows(), 2);
+        QCOMPARE(s.text(0, 0), QStringLiteral("r0c0"));
+    }
+
+    void moveRowRotatesBetween()
+    {
+        RecordSheet s;
+        fill(s, 6, 1);
+        s.moveRow(5, 2);
+        QCOMPARE(column(s, 0), (QStringList{QStringLiteral("r0c0"), QStringLiteral("r1c0"), QStringLiteral("r5c0"),
+                                            QStringLiteral("r2c0"), QStringLiteral("r3c0"), QStringLiteral("r4c0")}));
+        s.moveRow(2, 5);
+        QCOMPARE(s.text(5, 0), QStringLiteral("r5c0"));
+        QCOMPARE(s.text(2, 0), QStringLiteral("r2c0"));
+    }
+
+    void columnsMoveWithTitlesAttributesAndStyles()
+    {
+        RecordSheet s;
+        fill(s, 3, 4);
+        s.setColumnDataType(1, TypeMoney);
+        s.setFontFlag({2, 1, 2, 1}, CellStyle::Underline, true);
+        s.moveColumn(1, 3);
+        QCOMPARE(s.title(3), QStringLiteral("r0c1"));
+        QCOMPARE(s.column(3).dataType, int(TypeMoney));
+        QVERIFY(s.style(2, 3).underline());
+        QCOMPARE(s.title(1), QStringLiteral("r0c2"));
+        s.removeColumns(1, 1);
+        QCOMPARE(s.cols(), 3);
+        QCOMPARE(s.title(1), QStringLiteral("r0c3"));
+        QVERIFY(s.style(2, 2).underline());
+        s.insertColumns(0, 1);
+        QVERIFY(s.title(0).isEmpty());
+        QCOMPARE(s.title(1), QStringLiteral("r0c0"));
+        QCOMPARE(s.rows(), 3);
+        QVERIFY(s.text(2, 0).isEmpty());
+    }
+
+    void recordOrderPermutesTextStylesAndHeights()
+    {
+        RecordSheet s;
+        fill(s, 4, 2);
+        s.setChecked(1, 1, 1);
+        s.setRowHeight(3, 960);
+        const int order[] = {3, 1, 2};
+        s.applyRecordOrder(order);
+        QCOMPARE(column(s, 0), (QStringList{QStringLiteral("r0c0"), QStringLiteral("r3c0"), QStringLiteral("r1c0"),
+                                            QStringLiteral("r2c0")}));
+        QVERIFY(s.isChecked(2, 1));
+        QVERIFY(!s.isChecked(1, 1));
+        QCOMPARE(s.rowHeight(1), 960);
+    }
+
+    void swapContentsExchangesEverything()
+    {
+        RecordSheet a, b;
+        fill(a, 3, 2);
+        fill(b, 5, 4);
+        b.setColumnHidden(3, true);
+        a.swapContents(b);
+        QCOMPARE(a.rows(), 5);
+        QCOMPARE(a.cols(), 4);
+        QVERIFY(a.column(3).hidden);
+        QCOMPARE(b.rows(), 3);
+        QCOMPARE(b.cols(), 2);
+        QCOMPARE(a.currentRow(), 1);
+    }
+
+    void batchAnnouncesOnce()
+    {
+        RecordSheet s;
+        s.setCols(3);
+        s.setRows(10);
+        QSignalSpy spy(&s, &RecordSheet::cellsChanged);
+        {
+            RecordSheet::Batch batch(s);
+            s.setText(2, 1, QStringLiteral("a"));
+            s.setText(7, 2, QStringLiteral("b"));
+            s.setText(4, 0, QStringLiteral("c"));
+        }
+        QCOMPARE(spy.count(), 1);
+        QCOMPARE(spy.at(0), (QVariantList{2, 0, 7, 2}));
+    }
+
+    void selectionInRowsAndBlockMode()
+    {
+        RecordSheet s;
+        s.setCols(5);
+        s.setRows(20);
+        s.setSelectionMode(RecordSheet::SelectionMode::Rows);
+        s.setSelectedRows({{9, 9}, {3, 3}, {5, 5}});
+        QCOMPARE(s.selectedRowCount(), 3);
+        QCOMPARE(s.selectedRowList(), (std::vector<int>{3, 5, 9}));
+        QCOMPARE(s.selectedRow(2), 9);
+        s.setSelectionMode(RecordSheet::SelectionMode::Block);
+        s.selectBlock(4, 3, 2, 1);
+        QCOMPARE(s.selectedBlock(), (CellRect{2, 1, 4, 3}));
+        QCOMPARE(s.selectedRowCount(), 3);
+        QCOMPARE(s.currentRow(), 4);
+    }
+
+    void cursorStaysOnARecord()
+    {
+        RecordSheet s;
+        s.setCols(2);
+        s.setRows(10);
+        s.setCurrentCell(9, 1);
+        s.setRows(4);
+        QCOMPARE(s.currentRow(), 3);
+        s.removeRows(1, 3);
+        QCOMPARE(s.currentRow(), 0);
+        s.setRows(2);
+        QCOMPARE(s.currentRow(), 1);
+        s.setCols(0);
+        QCOMPARE(s.currentCol(), 0);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestRecordSheet)
+#include "TestRecordSheet.moc"
