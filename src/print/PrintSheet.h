@@ -1,0 +1,185 @@
+#pragma once
+
+#include "sheet/SheetTypes.h"
+
+#include <QFont>
+#include <QPageLayout>
+#include <QPageSize>
+#include <QString>
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+class QPagedPaintDevice;
+class QPainter;
+
+namespace quillon {
+
+/**
+ * Where the print sheet reads its cells from. Print sheet rows and columns count
+ * from 0. Cells are read while a page is drawn, so a source may compute them
+ * (mailing labels) or read them from a record sheet without copying it.
+ */
+class PrintCells
+{
+public:
+    virtual ~PrintCells() = default;
+
+    virtual int rowCount() const = 0;
+    virtual int columnCount() const = 0;
+    virtual QString text(int row, int col) const = 0;
+    /** Checked state shown by a check box object over the cell. */
+    virtual bool isChecked(int /*row*/, int /*col*/) const { return false; }
+    /** Qt::AlignLeft, Qt::AlignHCenter or Qt::AlignRight. */
+    virtual Qt::Alignment alignment(int /*row*/, int /*col*/) const { return Qt::AlignLeft; }
+    /** CellStyle::Bold | Italic | Underline. */
+    virtual int fontFlags(int /*row*/, int /*col*/) const { return 0; }
+    /** Height of the row in twips; a value below 0 is the print sheet's default. */
+    virtual int rowHeight(int /*row*/) const { return -1; }
+};
+
+/**
+ * Check box objects over one print sheet column: one a row of the print area,
+ * placed in cell coordinates relative to the cell (0 .. 1 across and down), each
+ * showing the cell's checked state.
+ */
+struct CheckBoxColumn
+{
+    int col = 0;
+    double left = 0.4;
+    double right = 0.6;
+    double top = 0.1;
+    double bottom = 0.9;
+};
+
+/**
+ * The print sheet: a grid of cell texts laid out on pages.
+ *
+ * Column widths and row heights are in twips (0 width: the column does not print);
+ * the print area, a scale in percent, the orientation, the page margins, the font,
+ * a page header, grid lines and check box objects are settings. Pages are cut
+ * lazily: only the page breaks are computed ahead (one number a page), a page's
+ * drawing is made when the page is painted. Rows that do not fit continue on the
+ * next page, columns wider than the page on further pages; pages run down the
+ * rows first, then across.
+ *
+ * Drawing goes to any QPagedPaintDevice (a PDF writer, a printer) or, page by page,
+ * to any painter (the preview). Positions are computed in twips on the whole sheet
+ * of paper: the device must not add margins of its own.
+ */
+class PrintSheet
+{
+public:
+    PrintSheet();
+    ~PrintSheet();
+    PrintSheet(const PrintSheet&) = delete;
+    PrintSheet& operator=(const PrintSheet&) = delete;
+
+    // ---- contents -----------------------------------------------------------
+    void setCells(std::shared_ptr<const PrintCells> cells);
+    const PrintCells* cells() const { return m_cells.get(); }
+
+    void setColumnWidth(int col, int twips);
+    /** The column's width; columns never set have the default width. */
+    int columnWidth(int col) const;
+    void setDefaultColumnWidth(int twips);
+    /** Limits how far the column's text may run from the cell's left edge (twips,
+     *  before scaling); 0 means the cell's width. */
+    void setTextLimit(int col, int twips);
+    int textLimit(int col) const;
+    void setDefaultRowHeight(int twips);
+    int defaultRowHeight() const { return m_defaultRowHeight; }
+    /** Height of @p row in twips before scaling. */
+    int rowHeight(int row) const;
+
+    /** The block of cells that prints; clipped to the cells. An empty area prints one
+     *  empty page. */
+    void setPrintArea(const CellRect& area);
+    CellRect printArea() const;
+
+    void addCheckBoxes(const CheckBoxColumn& boxes);
+    const std::vector<CheckBoxColumn>& checkBoxes() const { return m_checkBoxes; }
+
+    // ---- page settings ------------------------------------------------------
+    void setHeader(const QString& text);
+    QString header() const { return m_header; }
+    /** Percent; values below 1 are taken as 100. */
+    void setScale(int percent);
+    int scale() const { return m_scale; }
+    void setOrientation(QPageLayout::Orientation orientation);
+    QPageLayout::Orientation orientation() const { return m_orientation; }
+    void setPageSize(const QPageSize& size);
+    QPageSize pageSize() const { return m_pageSize; }
+    /** Left, top, right, bottom margins in twips. */
+    void setMargins(int left, int top, int right, int bottom);
+    QMargins margins() const { return m_margins; }
+    void setFont(const QString& family, double pointSize);
+    QString fontFamily() const { return m_fontFamily; }
+    double fontPointSize() const { return m_fontPointSize; }
+    void setGridLines(bool on);
+    bool gridLines() const { return m_gridLines; }
+
+    /** The page layout a device must be given: the page size and orientation,
+     *  no margins (the print sheet places everything itself). */
+    QPageLayout pageLayout() const;
+    /** Paper size in twips, oriented. */
+    QSizeF paperTwips() const;
+
+    // ---- pages --------------------------------------------------------------
+    int pageCount() const;
+    /** Print sheet rows [first, last) and the printing columns of page @p page. */
+    struct PageCells
+    {
+        int firstRow = 0;
+        int endRow = 0;
+        std::vector<int> columns;
+    };
+    PageCells pageCells(int page) const;
+
+    /** Paints page @p page (from 0) with @p painter, whose device is the whole paper. */
+    void paintPage(QPainter& painter, int page) const;
+
+    /** Progress of print(): pages done, pages in all; returning false stops. */
+    using Progress = std::function<bool(int done, int total)>;
+    /**
+     * Prints every page on @p device: sets its page layout, paints page by page.
+     * Returns false with @p error set when the device cannot be painted on or the
+     * progress callback stopped the work.
+     */
+    bool print(QPagedPaintDevice& device, QString* error = nullptr, const Progress& progress = {}) const;
+
+    class Renderer;
+
+private:
+    void invalidate();
+    void ensureLayout() const;
+
+    std::shared_ptr<const PrintCells> m_cells;
+    std::vector<int> m_columnWidths;
+    std::vector<int> m_textLimits;
+    int m_defaultColumnWidth = kDefaultColumnWidth;
+    int m_defaultRowHeight = kDefaultRowHeight;
+    CellRect m_area;
+    bool m_areaSet = false;
+    std::vector<CheckBoxColumn> m_checkBoxes;
+
+    QString m_header;
+    int m_scale = 100;
+    QPageLayout::Orientation m_orientation = QPageLayout::Portrait;
+    QPageSize m_pageSize;
+    QMargins m_margins;
+    QString m_fontFamily;
+    double m_fontPointSize = 10;
+    bool m_gridLines = true;
+
+    // Page breaks, computed on first use: the first print sheet row of every row
+    // band of pages plus the end, and the first position in m_printColumns of every
+    // column band plus the end.
+    mutable bool m_laidOut = false;
+    mutable std::vector<int> m_rowBreaks;
+    mutable std::vector<int> m_printColumns;
+    mutable std::vector<int> m_columnBreaks;
+};
+
+} // namespace quillon
