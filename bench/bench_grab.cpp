@@ -1,0 +1,111 @@
+// The listing parser on a 4 MB result page of 4,000 listings x 9 fields (MB/s of
+// page text, listings/s), and a grab of 200 pages from the sample directory with no
+// wait between pages (pages/s).
+
+#include "BenchSupport.h"
+
+#include "grab/ListingParser.h"
+#include "sheet/RecordSheet.h"
+
+#include <QCoreApplication>
+
+#include <cstdlib>
+#include <string>
+
+using namespace quillon;
+
+namespace {
+
+/** A result page in the manner of a real directory site: each listing is wrapped in
+ *  markup that the key does not read, with the nine fields in their own elements. */
+QByteArray makePage(int listings)
+{
+    bench::ListingGenerator gen;
+    static const char* const classes[] = {"name", "street", "city", "state", "zip", "phone", "web", "email", "kind"};
+    std::string page = "<!DOCTYPE html><html><head><title>Results</title></head><body><ul class=\"nav\">"
+                       "<li><a href=\"/\">Home</a></li><li><a href=\"/help\">Help</a></li></ul><div class=\"results\">";
+    std::string text;
+    for (int i = 0; i < listings; ++i) {
+        page += "<div class=\"listing\" data-id=\"" + std::to_string(100000 + i)
+              + "\"><div class=\"media\"><a href=\"/l/" + std::to_string(i)
+              + "\" class=\"thumb\"><img src=\"/img/placeholder.png\" alt=\"\"></a></div><div class=\"info\">";
+        for (int f = 0; f < 9; ++f) {
+            gen.cell(f, text);
+            page += "<span class=\"";
+            page += classes[f];
+            page += "\">";
+            page += f == 0 ? "T &amp; " + text : text;
+            page += "</span>";
+            page += f == 4 ? "<div class=\"rating\"><i class=\"star\"></i><i class=\"star\"></i></div>" : "";
+        }
+        page += "<p class=\"snippet\">From the business: family owned and operated since 1962, serving the whole "
+                "county with friendly service and fair prices. Call today for a free estimate.</p>"
+                "<div class=\"links\"><a href=\"/directions\" data-analytics='{\"click_id\":1171,\"module\":\"links\"}'>"
+                "Directions</a> <a href=\"/more\" data-analytics='{\"click_id\":1172,\"module\":\"links\"}'>"
+                "More info</a> <a href=\"/menu\" data-analytics='{\"click_id\":1173}'>Menu</a></div>"
+                "</div></div>\n";
+    }
+    page += "</div><a class=\"next\" href=\"/results?page=2&amp;q=x\">Next</a></body></html>";
+    return QByteArray(page.data(), qsizetype(page.size()));
+}
+
+GrabKey pageKey()
+{
+    static const char* const classes[] = {"name", "street", "city", "state", "zip", "phone", "web", "email", "kind"};
+    GrabKey key;
+    key.listingsPerPage = 5000;
+    key.listingStart = "<div class=\"listing\"";
+    key.listingEnd = "</div></div>\n";
+    for (int f = 0; f < 9; ++f)
+        key.fields.push_back({f, "<span class=\"" + QByteArray(classes[f]) + "\">", "</span>"});
+    key.lastField = 8;
+    key.nextStart = "<a class=\"next\" href=\"";
+    key.nextEnd = "\"";
+    return key;
+}
+
+void benchParser()
+{
+    const QByteArray page = makePage(4000);
+    const GrabKey key = pageKey();
+    ParseContext context;
+    std::printf("parser: page of %.2f MB, 4000 listings x 9 fields\n", double(page.size()) / 1e6);
+
+    int rows = 0;
+    const int rounds = 20;
+    bench::Stopwatch watch;
+    for (int i = 0; i < rounds; ++i)
+        rows += ParseListings(page, key, SiteRules::KeyOnly, context).rowCount();
+    const double parse = watch.seconds() / rounds;
+    if (rows != 4000 * rounds)
+        std::printf("unexpected row count %d\n", rows / rounds);
+    bench::printFigure("parse a page", parse * 1e3, "ms");
+    bench::printFigure("parser throughput", double(page.size()) / 1e6 / parse, "MB/s", ">= 500 MB/s");
+    bench::printFigure("parser listings", 4000 / parse, "/s");
+
+    // Parsing and appending to the record sheet, as a grab does for each page.
+    RecordSheet sheet;
+    sheet.setCols(10);
+    watch.restart();
+    for (int i = 0; i < rounds; ++i) {
+        const ParsedPage parsed = ParseListings(page, key, SiteRules::KeyOnly, context);
+        RecordSheet::Batch batch(sheet);
+        const int first = sheet.rows();
+        sheet.setRows(first + parsed.rowCount());
+        for (int r = 0; r < parsed.rowCount(); ++r)
+            for (size_t c = parsed.rowBegin(r); c < parsed.rowEnds[size_t(r)]; ++c)
+                sheet.setTextUtf8(first + r, parsed.cells[c].column, parsed.value(parsed.cells[c]));
+    }
+    const double appended = watch.seconds() / rounds;
+    bench::printFigure("parse and append a page to the sheet", appended * 1e3, "ms");
+    bench::printFigure("parse and append throughput", double(page.size()) / 1e6 / appended, "MB/s");
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    QCoreApplication app(argc, argv);
+    benchParser();
+    return 0;
+}
