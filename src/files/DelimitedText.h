@@ -1,0 +1,65 @@
+#pragma once
+
+#include "files/GridFile.h"
+
+#include <QByteArrayView>
+#include <QString>
+
+#include <span>
+
+class QIODevice;
+
+namespace quillon {
+
+class RecordSheet;
+
+/**
+ * Comma- and tab-delimited text: one line a grid row, the cells separated by the
+ * delimiter and quoted as RFC 4180 does it when they hold the delimiter, a double
+ * quote or a line break.
+ *
+ * Written as UTF-8 with CR LF line ends. Read: a UTF-8 byte-order mark is skipped,
+ * text that is not valid UTF-8 is taken as Windows-1252, UTF-16 with its byte-order
+ * mark is understood; lines may end in CR LF, LF or CR; a short line has empty
+ * cells at its end (the widest line decides the column count); a quoted cell may
+ * be followed by more text before the delimiter, which is kept. A file that holds
+ * NUL bytes or ends inside a quoted cell is refused.
+ */
+class DelimitedTextReader
+{
+public:
+    enum class Encoding { Utf8, Windows1252, Utf16 };
+
+    /** Gets each row in order (row 0 first) as UTF-8 texts, valid during the call;
+     *  returns false to stop reading. */
+    using RowHandler = std::function<bool(int row, std::span<const QByteArrayView> cells)>;
+
+    explicit DelimitedTextReader(char delimiter) : m_delimiter(delimiter) {}
+
+    /** Reads the device from its current position to its end. */
+    bool read(QIODevice& device, const RowHandler& handler, QString* error = nullptr,
+              const GridProgress& progress = {});
+    /** Reads the device into @p fresh, a sheet just made (one row, no columns). */
+    bool readInto(QIODevice& device, RecordSheet& fresh, QString* error = nullptr,
+                  const GridProgress& progress = {});
+
+    /** The encoding the last read took the file to be in. */
+    Encoding encoding() const { return m_encoding; }
+
+private:
+    struct Scan;
+    bool scan(QIODevice& device, Scan& result, QString* error, const GridProgress& progress);
+    bool parse(QIODevice& device, const RowHandler& handler, QString* error, const GridProgress& progress,
+               qint64 progressBase, qint64 progressTotal);
+    bool readUtf16(QIODevice& device, const RowHandler& handler, QString* error, const GridProgress& progress);
+
+    char m_delimiter;
+    Encoding m_encoding = Encoding::Utf8;
+    qint64 m_rowHint = 0;
+};
+
+/** Writes every row of @p sheet, header first, every column, the stored texts. */
+bool writeDelimitedText(QIODevice& device, const RecordSheet& sheet, char delimiter, QString* error = nullptr,
+                        const GridProgress& progress = {});
+
+} // namespace quillon

@@ -1,0 +1,57 @@
+#pragma once
+
+#include <QString>
+
+#include <functional>
+
+class QIODevice;
+
+namespace quillon {
+
+class RecordSheet;
+
+/** Format codes of the grid files. */
+enum GridFormat : int {
+    FormatNative = 0, ///< the native grid file (.vty, the site table, the key files)
+    FormatComma = 3,  ///< comma-delimited text (.csv)
+    FormatTab = 4,    ///< tab-delimited text (.txt)
+};
+
+/**
+ * Told how far a read or write has come, in bytes of the file; returns false to
+ * stop the work, which then fails with the reason "Stopped.". Called now and then
+ * on the thread doing the work, never for every cell.
+ */
+using GridProgress = std::function<bool(qint64 done, qint64 total)>;
+
+/** True for 0, 3 and 4. */
+bool isGridFormat(int format);
+
+/** The format a file name's extension stands for: .vty and .bin native, .csv
+ *  comma, .txt tab (any case); -1 for anything else. */
+int gridFormatForPath(const QString& path);
+
+/**
+ * Reads a grid file into @p into, replacing its whole contents (cells, styles,
+ * column attributes, row heights) by the file's. The file is read into a fresh
+ * sheet first; when it cannot be read, @p into is left exactly as it was and
+ * @p error (when given) tells why in a sentence for the user.
+ */
+bool LoadGrid(const QString& path, int format, RecordSheet& into, QString* error = nullptr,
+              const GridProgress& progress = {});
+
+/**
+ * Writes the whole of @p sheet to @p path in @p format. The file is written
+ * under a temporary name and put in place only when every byte was written, so a
+ * failed write leaves an existing file as it was; @p error tells why.
+ */
+bool SaveGrid(const QString& path, int format, const RecordSheet& sheet, QString* error = nullptr,
+              const GridProgress& progress = {});
+
+/** The same on an open device; the device is read from or written to its current position. */
+bool readGrid(QIODevice& device, int format, RecordSheet& into, QString* error = nullptr,
+              const GridProgress& progress = {});
+bool writeGrid(QIODevice& device, int format, const RecordSheet& sheet, QString* error = nullptr,
+               const GridProgress& progress = {});
+
+} // namespace quillon

@@ -1,0 +1,120 @@
+#include "files/GridFile.h"
+#include "sheet/RecordSheet.h"
+
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace quillon;
+
+namespace {
+
+struct Run
+{
+    int exitCode;
+    QByteArray out;
+    QByteArray err;
+};
+
+Run grid(const QStringList& arguments)
+{
+    QProcess p;
+    p.start(QStringLiteral(QUILLON_BINARY_DIR "/bin/quillon-grid"), arguments);
+    if (!p.waitForFinished(60000))
+        qFatal("quillon-grid did not finish");
+    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, p.readAllStandardOutput(),
+            p.readAllStandardError()};
+}
+
+void writeFile(const QString& path, const QByteArray& bytes)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly))
+        qFatal("cannot write %s", qPrintable(path));
+    f.write(bytes);
+}
+
+} // namespace
+
+class TestGridTool : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void convertsAcrossAllFormatsAndDumps()
+    {
+        QTemporaryDir dir;
+        const QString csv = dir.filePath(QStringLiteral("in.csv"));
+        writeFile(csv, "Name,Note\r\n\"Smith, J\",\"a \"\"b\"\"\nc\"\r\n,\\ \xC3\xA9\x01\r\n");
+        const QString vty = dir.filePath(QStringLiteral("out.vty"));
+        const QString txt = dir.filePath(QStringLiteral("out.txt"));
+        const QString bin = dir.filePath(QStringLiteral("stpl88.bin"));
+        Run r = grid({QStringLiteral("convert"), csv, vty});
+        QVERIFY2(r.exitCode == 0, r.err.constData());
+        r = grid({QStringLiteral("convert"), vty, txt});
+        QVERIFY2(r.exitCode == 0, r.err.constData());
+        r = grid({QStringLiteral("convert"), txt, bin});
+        QVERIFY2(r.exitCode == 0, r.err.constData());
+        const QByteArray expected = "[\"Name\",\"Note\"]\n"
+                                    "[\"Smith, J\",\"a \\\"b\\\"\\nc\"]\n"
+                                    "[\"\",\"\\\\ \xC3\xA9\\u0001\"]\n";
+        for (const QString& file : {csv, vty, txt, bin}) {
+            r = grid({QStringLiteral("dump"), file});
+            QCOMPARE(r.exitCode, 0);
+            QCOMPARE(r.out, expected);
+        }
+        RecordSheet s;
+        QVERIFY(LoadGrid(bin, FormatNative, s));
+        QCOMPARE(s.text(1, 0), QStringLiteral("Smith, J"));
+    }
+
+    void formatsCanBeNamed()
+    {
+        QTemporaryDir dir;
+        const QString source = dir.filePath(QStringLiteral("key.source"));
+        writeFile(source, "a\tb\n");
+        const QString key = dir.filePath(QStringLiteral("site.key"));
+        Run r = grid({QStringLiteral("convert"), QStringLiteral("--from"), QStringLiteral("tab"),
+                      QStringLiteral("--to"), QStringLiteral("native"), source, key});
+        QVERIFY2(r.exitCode == 0, r.err.constData());
+        r = grid({QStringLiteral("dump"), QStringLiteral("--from"), QStringLiteral("native"), key});
+        QCOMPARE(r.out, QByteArray("[\"a\",\"b\"]\n"));
+    }
+
+    void failuresSayWhy_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("no command") << QStringList{} << 2 << QStringLiteral("usage");
+        QTest::newRow("unknown command") << QStringList{QStringLiteral("frob")} << 2 << QStringLiteral("unknown");
+        QTest::newRow("convert without output") << QStringList{QStringLiteral("convert"), QStringLiteral("a.csv")} << 2
+                                                << QStringLiteral("usage: quillon-grid convert");
+        QTest::newRow("missing file") << QStringList{QStringLiteral("dump"), QStringLiteral("@/nope.vty")} << 1
+                                      << QStringLiteral("does not exist");
+        QTest::newRow("unknown extension") << QStringList{QStringLiteral("dump"), QStringLiteral("@/x.xls")} << 1
+                                           << QStringLiteral("cannot tell the format");
+        QTest::newRow("damaged native") << QStringList{QStringLiteral("dump"), QStringLiteral("@/bad.vty")} << 1
+                                        << QStringLiteral("not a Quillon grid file");
+        QTest::newRow("bad format name") << QStringList{QStringLiteral("dump"), QStringLiteral("--from"),
+                                                        QStringLiteral("xls"), QStringLiteral("@/bad.vty")}
+                                         << 2 << QStringLiteral("usage");
+    }
+    void failuresSayWhy()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, exitCode);
+        QFETCH(QString, message);
+        QTemporaryDir dir;
+        writeFile(dir.filePath(QStringLiteral("bad.vty")), "Name,Street\n");
+        for (QString& a : arguments)
+            a.replace(QStringLiteral("@"), dir.path());
+        const Run r = grid(arguments);
+        QCOMPARE(r.exitCode, exitCode);
+        QVERIFY2(QString::fromLocal8Bit(r.err).contains(message), r.err.constData());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestGridTool)
+#include "TestGridTool.moc"
