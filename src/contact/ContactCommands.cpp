@@ -1,0 +1,44 @@
+#include "contact/ContactCommands.h"
+
+#include "app/MainModel.h"
+#include "app/SettingsStore.h"
+#include "contact/DialDialog.h"
+#include "contact/DialSettings.h"
+#include "contact/WebLinks.h"
+#include "ui/Platform.h"
+
+namespace quillon {
+
+ContactCommands::ContactCommands(MainModel& model, QWidget* window, QObject* parent)
+    : QObject(parent), m_model(model), m_window(window)
+{}
+
+DialDialog* ContactCommands::dialPhone()
+{
+    if (m_dialer) {
+        m_dialer->raise();
+        m_dialer->activateWindow();
+        return m_dialer;
+    }
+    auto* dialog = new DialDialog(m_model.settings(), m_model.platform(), m_window);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->setNumber(DialNumber(m_model.sheet(), dialog->dialOne(), dialog->longDistance()));
+    m_dialer = dialog;
+    // Modal without a nested event loop: the dialog is shown and the command returns.
+    dialog->setWindowModality(Qt::ApplicationModal);
+    dialog->show();
+    return dialog;
+}
+
+void ContactCommands::showMap()
+{
+    const QString query = WebLinks::mapQueryText(WebLinks::mapHost(m_model.settings()), m_model.sheet());
+    m_model.platform().openUrl(WebLinks::mapUrl(query));
+}
+
+void ContactCommands::openHomePage()
+{
+    m_model.platform().openUrl(WebLinks::homePage(m_model.settings()));
+}
+
+} // namespace quillon

@@ -1,0 +1,114 @@
+#include "contact/DialSettings.h"
+
+#include "app/SettingsStore.h"
+#include "contact/WebLinks.h"
+#include "sheet/RecordSheet.h"
+
+namespace quillon {
+
+namespace {
+
+const QString kPort = QStringLiteral("COMMPORT");
+const QString kLongDistance = QStringLiteral("LONGDIS");
+const QString kDialOne = QStringLiteral("DIALONE");
+const QString kLongForm = QStringLiteral("LONGFORM");
+const QString kMethod = QStringLiteral("DIALMETHOD");
+const QString kDevice = QStringLiteral("COMMDEVICE");
+
+QString orDefault(const QString& value, const QString& fallback)
+{
+    return value.isEmpty() ? fallback : value;
+}
+
+char keypadDigit(char16_t letter)
+{
+    static const char* const keys = "22233344455566677778889999";
+    return keys[letter - u'a'];
+}
+
+} // namespace
+
+DialSettings DialSettings::read(const SettingsStore& store)
+{
+    DialSettings s;
+    s.port = orDefault(store.ReadSettingText(kPort), s.port);
+    s.longDistance = orDefault(store.ReadSettingText(kLongDistance), s.longDistance);
+    s.dialOne = SettingToInteger(store.ReadSettingText(kDialOne)) != 0 ? 1 : 0;
+    s.longForm = SettingToInteger(store.ReadSettingText(kLongForm)) != 0;
+    s.method = methodFromText(store.ReadSettingText(kMethod));
+    s.deviceTemplate = orDefault(store.ReadSettingText(kDevice), defaultDeviceTemplate());
+    return s;
+}
+
+void DialSettings::write(SettingsStore& store) const
+{
+    store.WriteSettingText(kPort, port);
+    store.WriteSettingText(kLongDistance, longDistance);
+    store.WriteSettingText(kDialOne, QString::number(dialOne));
+    store.WriteSettingText(kLongForm, BooleanSettingText(longForm));
+    store.WriteSettingText(kMethod, methodText(method));
+}
+
+QString DialSettings::defaultDeviceTemplate()
+{
+#ifdef Q_OS_WIN
+    return QStringLiteral("COM%1"); // unused there: the port number names the port
+#else
+    return QStringLiteral("/dev/ttyS%1");
+#endif
+}
+
+QString DialSettings::methodText(DialMethod method)
+{
+    return method == DialMethod::Phone ? QStringLiteral("Phone") : QStringLiteral("Modem");
+}
+
+DialMethod DialSettings::methodFromText(const QString& text)
+{
+    return text.trimmed().compare(QLatin1String("Phone"), Qt::CaseInsensitive) == 0 ? DialMethod::Phone
+                                                                                    : DialMethod::Modem;
+}
+
+QString DialNumber(const RecordSheet& sheet, int dialOne, const QString& longDistance)
+{
+    const QString phone = CurrentRecordCell(sheet, 5);
+    return dialOne != 0 ? longDistance.trimmed() + phone : phone;
+}
+
+QString SerialDevicePath(const QString& deviceTemplate, int port)
+{
+    if (port < 1)
+        return QString();
+#ifdef Q_OS_WIN
+    if (deviceTemplate == DialSettings::defaultDeviceTemplate())
+        return QStringLiteral("COM%1").arg(port);
+#endif
+    return QString(deviceTemplate).replace(QLatin1String("%1"), QString::number(port - 1));
+}
+
+QUrl TelUrl(const QString& number)
+{
+    QByteArray out;
+    bool digits = false;
+    for (const QChar c : number) {
+        const char16_t u = c.toLower().unicode();
+        if (u >= u'0' && u <= u'9') {
+            out += char(u);
+            digits = true;
+        } else if (u >= u'a' && u <= u'z') {
+            out += keypadDigit(u);
+            digits = true;
+        } else if (u == u'*' || u == u'-' || u == u'.' || u == u'(' || u == u')') {
+            out += char(u);
+        } else if (u == u'#') {
+            out += "%23";
+        } else if (u == u'+' && !digits && !out.contains('+')) {
+            out += '+';
+        }
+    }
+    if (!digits)
+        return QUrl();
+    return QUrl::fromEncoded(QByteArray("tel:") + out, QUrl::StrictMode);
+}
+
+} // namespace quillon

@@ -1,0 +1,60 @@
+#pragma once
+
+#include <QString>
+#include <QUrl>
+
+namespace quillon {
+
+class RecordSheet;
+class SettingsStore;
+
+/** How the dialer places a call. */
+enum class DialMethod
+{
+    Modem, ///< a Hayes-compatible modem on a serial port dials; the user picks up the handset
+    Phone, ///< the number is handed to the system as a "tel:" address (softphone, paired phone)
+};
+
+/**
+ * The dialer's options as the settings keep them: "COMMPORT", "LONGDIS", "DIALONE",
+ * "LONGFORM", the serial device template "COMMDEVICE" and the call method "DIALMETHOD".
+ */
+struct DialSettings
+{
+    QString port = QStringLiteral("2");         ///< "COMMPORT", as typed
+    QString longDistance = QStringLiteral("1"); ///< "LONGDIS", as typed
+    int dialOne = 0;                            ///< "DIALONE", 0 or 1
+    bool longForm = false;                      ///< "LONGFORM"
+    DialMethod method = DialMethod::Modem;      ///< "DIALMETHOD": "Modem" or "Phone"
+    QString deviceTemplate;                     ///< "COMMDEVICE"; %1 is the port number less 1
+
+    /** Reads every value; texts not set give the defaults above. */
+    static DialSettings read(const SettingsStore& store);
+    /** Writes "COMMPORT", "LONGDIS", "DIALONE", "LONGFORM" (as "True"/"False") and
+     *  "DIALMETHOD", in that order. The device template is only read. */
+    void write(SettingsStore& store) const;
+
+    static QString defaultDeviceTemplate();
+    static QString methodText(DialMethod method);
+    static DialMethod methodFromText(const QString& text);
+};
+
+/**
+ * The number the Dial Phone command puts into the dialer: the phone cell (column 5)
+ * of the sheet's current record, preceded by the long-distance prefix without its
+ * surrounding blanks when @p dialOne is non-zero. No other character is changed.
+ */
+QString DialNumber(const RecordSheet& sheet, int dialOne, const QString& longDistance);
+
+/** The serial device for port @p port: @p deviceTemplate with %1 = port - 1
+ *  ("/dev/ttyS%1": port 1 is /dev/ttyS0). Empty for a port below 1. */
+QString SerialDevicePath(const QString& deviceTemplate, int port);
+
+/**
+ * The "tel:" address for @p number: digits, "*", "#", a leading "+" and the visual
+ * separators "-", ".", "(", ")" are kept, letters become their keypad digits and
+ * everything else is dropped. Empty when no digit remains.
+ */
+QUrl TelUrl(const QString& number);
+
+} // namespace quillon

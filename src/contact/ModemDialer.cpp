@@ -1,0 +1,173 @@
+#include "contact/ModemDialer.h"
+
+#include "contact/DialSettings.h"
+#include "ui/Platform.h"
+
+#include <QSerialPort>
+
+namespace quillon {
+
+namespace {
+
+// How often a pass looks at the cancel flag while no character arrives.
+constexpr int kPollInterval = 30;
+
+} // namespace
+
+ModemDialer::ModemDialer(Platform& platform, QObject* parent)
+    : QObject(parent), m_platform(platform), m_port(std::make_unique<QSerialPort>()),
+      m_deviceTemplate(DialSettings::defaultDeviceTemplate())
+{
+    m_poll.setInterval(kPollInterval);
+    connect(&m_poll, &QTimer::timeout, this, &ModemDialer::pass);
+    connect(m_port.get(), &QSerialPort::readyRead, this, &ModemDialer::pass);
+    connect(m_port.get(), &QSerialPort::errorOccurred, this, [this](QSerialPort::SerialPortError error) {
+        // A modem pulled out or a line that broke: the sequence cannot go on.
+        const bool lost = error == QSerialPort::ResourceError || error == QSerialPort::ReadError;
+        if (lost && m_state == State::Waiting)
+            lineLost();
+    });
+}
+
+ModemDialer::~ModemDialer()
+{
+    m_poll.stop();
+    if (m_port->isOpen()) {
+        writeAll(hangUpCommand());
+        m_port->close();
+    }
+}
+
+QByteArray ModemDialer::dialCommand(const QString& number)
+{
+    // A control character in a cell taken from a web page must not end the command
+    // early and smuggle in another one.
+    QString digits;
+    digits.reserve(number.size());
+    for (const QChar c : number) {
+        if (c.unicode() >= 0x20 && c.unicode() != 0x7f)
+            digits += c;
+    }
+    return QByteArray("ATDT") + digits.toLatin1() + ";\r";
+}
+
+QByteArray ModemDialer::hangUpCommand()
+{
+    return QByteArrayLiteral("ATH\r");
+}
+
+QString ModemDialer::portMessage(int port)
+{
+    return QStringLiteral("COM%1: not available. Change the CommPort property to another port.").arg(port);
+}
+
+bool ModemDialer::dial(const QString& number, int port)
+{
+    if (m_state != State::Idle)
+        return true;
+    const QByteArray command = dialCommand(number);
+
+    m_portNumber = port;
+    const QString device = SerialDevicePath(m_deviceTemplate, port);
+    bool opened = false;
+    if (!device.isEmpty()) {
+        m_port->setPortName(device);
+        m_port->setBaudRate(QSerialPort::Baud9600);
+        m_port->setParity(QSerialPort::NoParity);
+        m_port->setDataBits(QSerialPort::Data8);
+        m_port->setStopBits(QSerialPort::OneStop);
+        m_port->setFlowControl(QSerialPort::NoFlowControl);
+        opened = m_port->open(QIODevice::ReadWrite);
+    }
+    if (!opened) {
+        m_platform.message(QStringLiteral("Quillon"), portMessage(port), Platform::Ok, Platform::Critical);
+        return false;
+    }
+
+    // A Cancel pressed while nothing was running must not end this call at once.
+    m_cancel = false;
+    m_reply.clear();
+    m_port->clear(QSerialPort::Input);
+    m_port->readAll();
+    m_state = State::Waiting;
+    writeAll(command);
+    m_poll.start();
+    return true;
+}
+
+void ModemDialer::pass()
+{
+    if (m_state != State::Waiting)
+        return;
+    const QByteArray arrived = m_port->readAll();
+    if (!arrived.isEmpty()) {
+        m_reply += arrived;
+        if (m_reply.contains("OK")) {
+            m_state = State::Answered;
+            m_poll.stop();
+            m_platform.beep();
+            emit statusChanged(QStringLiteral("Waiting for picking up the phone"));
+            const QPointer<ModemDialer> alive(this);
+            m_platform.message(QStringLiteral("Quillon"),
+                               QStringLiteral("Pick up the phone and either press Enter or click OK"),
+                               Platform::Ok, Platform::Information);
+            if (!alive)
+                return;
+            endSequence(true);
+            return;
+        }
+        emit statusChanged(QStringLiteral("Dialing..."));
+    }
+    if (m_cancel) {
+        m_cancel = false;
+        endSequence(true);
+    }
+}
+
+void ModemDialer::hangUp()
+{
+    if (m_state != State::Idle) {
+        endSequence(true);
+        return;
+    }
+    if (m_port->isOpen()) {
+        writeAll(hangUpCommand());
+        m_port->close();
+    }
+}
+
+void ModemDialer::endSequence(bool sendHangUp)
+{
+    m_poll.stop();
+    if (m_port->isOpen()) {
+        if (sendHangUp)
+            writeAll(hangUpCommand());
+        m_port->close();
+    }
+    if (m_state == State::Idle)
+        return;
+    m_state = State::Idle;
+    emit finished();
+}
+
+void ModemDialer::lineLost()
+{
+    endSequence(false);
+    m_platform.message(QStringLiteral("Quillon"), portMessage(m_portNumber), Platform::Ok,
+                       Platform::Critical);
+}
+
+void ModemDialer::writeAll(const QByteArray& bytes)
+{
+    if (!m_port->isOpen())
+        return;
+    m_port->write(bytes);
+    // The port buffers writes until the event loop runs; hand the bytes to the
+    // device now, so a close that follows does not drop them.
+    while (m_port->bytesToWrite() > 0 && m_port->flush()) {
+    }
+    if (m_port->bytesToWrite() > 0)
+        m_port->waitForBytesWritten(1000);
+}
+
+} // namespace quillon

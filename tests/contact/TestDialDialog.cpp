@@ -1,0 +1,365 @@
+#include "FakeModem.h"
+#include "app/MainModel.h"
+#include "app/SettingsStore.h"
+#include "contact/ContactCommands.h"
+#include "contact/DialDialog.h"
+#include "testsupport/TestPlatform.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QToolButton>
+
+using namespace quillon;
+
+namespace {
+
+const QString kPortMessage =
+    QStringLiteral("COM2: not available. Change the CommPort property to another port.");
+
+} // namespace
+
+class TestDialDialog : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+    std::unique_ptr<FakeModem> m_modem;
+    std::unique_ptr<SettingsStore> m_settings;
+    std::unique_ptr<TestPlatform> m_platform;
+    std::unique_ptr<MainModel> m_model;
+    std::unique_ptr<QWidget> m_window;
+    std::unique_ptr<ContactCommands> m_commands;
+
+    QString setting(const char* name) const { return m_settings->ReadSettingText(QLatin1String(name)); }
+    void set(const char* name, const QString& value)
+    {
+        m_settings->WriteSettingText(QLatin1String(name), value);
+    }
+
+    template <typename T> static T* child(QWidget* dialog, const char* name)
+    {
+        return dialog->findChild<T*>(QLatin1String(name));
+    }
+
+    void setPhone(const QString& phone)
+    {
+        RecordSheet& sheet = m_model->sheet();
+        sheet.setText(3, 5, phone);
+        sheet.setCurrentCell(3, 1);
+    }
+
+    /** Opens the dialer by the Dial Phone command and lets its activation run. */
+    DialDialog* openDialer()
+    {
+        DialDialog* dialog = m_commands->dialPhone();
+        if (!FakeModem::waitFor([&] { return dialog->isVisible(); }))
+            return nullptr;
+        QCoreApplication::processEvents();
+        return dialog;
+    }
+
+    /** Closes the dialog and waits until it is gone. */
+    static bool closeDialog(DialDialog* dialog)
+    {
+        QPointer<DialDialog> alive(dialog);
+        dialog->close();
+        return FakeModem::waitFor([&] { return alive.isNull(); });
+    }
+
+private slots:
+    void init()
+    {
+        QFile::remove(m_dir.filePath(QStringLiteral("quillon.ini")));
+        m_settings = std::make_unique<SettingsStore>(m_dir.filePath(QStringLiteral("quillon.ini")));
+        m_platform = std::make_unique<TestPlatform>();
+        m_model = std::make_unique<MainModel>(*m_settings, *m_platform,
+                                              m_dir.filePath(QStringLiteral("Untitled1.vty")));
+        m_model->document().buildNewSheet();
+        m_window = std::make_unique<QWidget>();
+        m_commands = std::make_unique<ContactCommands>(*m_model, m_window.get());
+        m_modem = std::make_unique<FakeModem>();
+        if (!m_modem->start(2))
+            QSKIP("socat is needed for the dialer tests");
+        set("COMMDEVICE", m_modem->deviceTemplate());
+    }
+
+    void cleanup()
+    {
+        if (m_commands && m_commands->dialer())
+            delete m_commands->dialer();
+        m_commands.reset();
+        m_window.reset();
+        m_model.reset();
+        m_platform.reset();
+        m_settings.reset();
+        m_modem.reset();
+    }
+
+    void dialPhoneDialsTheCurrentRecord_data()
+    {
+        QTest::addColumn<QString>("dialOne");
+        QTest::addColumn<QString>("prefix");
+        QTest::addColumn<QString>("number");
+        QTest::addColumn<QByteArray>("command");
+        QTest::newRow("prefix off") << "0"
+                                    << "1"
+                                    << "555-1234" << QByteArray("ATDT555-1234;\r");
+        QTest::newRow("prefix on, with blanks") << "1"
+                                                << " 1 "
+                                                << "1555-1234" << QByteArray("ATDT1555-1234;\r");
+        QTest::newRow("not set") << ""
+                                 << ""
+                                 << "555-1234" << QByteArray("ATDT555-1234;\r");
+    }
+
+    void dialPhoneDialsTheCurrentRecord()
+    {
+        QFETCH(QString, dialOne);
+        QFETCH(QString, prefix);
+        QFETCH(QString, number);
+        QFETCH(QByteArray, command);
+        set("DIALONE", dialOne);
+        set("LONGDIS", prefix);
+        setPhone(QStringLiteral("555-1234"));
+
+        DialDialog* dialog = openDialer();
+        QVERIFY(dialog);
+        QCOMPARE(dialog->windowTitle(), QStringLiteral("Dial Phone"));
+        QVERIFY(dialog->isModal());
+        QCOMPARE(dialog->number(), number);
+        QCOMPARE(m_modem->readCommand(), command);
+        QCOMPARE(dialog->statusText(), QStringLiteral("Dialing - ") + number);
+        QVERIFY(!child<QPushButton>(dialog, "cmdDial")->isEnabled());
+        QVERIFY(child<QPushButton>(dialog, "cmdCancel")->isEnabled());
+
+        m_modem->send("OK\r\n");
+        QCOMPARE(m_modem->readCommand(), QByteArray("ATH\r"));
+        QVERIFY(FakeModem::waitFor([&] { return child<QPushButton>(dialog, "cmdDial")->isEnabled(); }));
+        QVERIFY(!child<QPushButton>(dialog, "cmdCancel")->isEnabled());
+        QCOMPARE(m_platform->lastMessage(),
+                 QStringLiteral("Pick up the phone and either press Enter or click OK"));
+        QCOMPARE(dialog->statusText(), QStringLiteral("Waiting for picking up the phone"));
+        QCOMPARE(m_platform->beeps, 1);
+        QVERIFY(closeDialog(dialog));
+        QCOMPARE(m_modem->drain(), QByteArray());
+    }
+
+    void emptyPhoneCellDialsNothing()
+    {
+        setPhone(QString());
+        DialDialog* dialog = openDialer();
+        QVERIFY(dialog);
+        QVERIFY(dialog->number().isEmpty());
+        QVERIFY(!child<QPushButton>(dialog, "cmdDial")->isEnabled());
+        QVERIFY(child<QPushButton>(dialog, "cmdCancel")->isEnabled());
+        QVERIFY(dialog->statusText().isEmpty());
+        QCOMPARE(m_modem->drain(), QByteArray());
+        QVERIFY(m_platform->messages.isEmpty());
+
+        // A number typed afterwards can be dialled.
+        QTest::keyClicks(child<QLineEdit>(dialog, "txtNum"), QStringLiteral("555-9876"));
+        QVERIFY(child<QPushButton>(dialog, "cmdDial")->isEnabled());
+        QVERIFY(!child<QPushButton>(dialog, "cmdCancel")->isEnabled());
+        QTest::mouseClick(child<QPushButton>(dialog, "cmdDial"), Qt::LeftButton);
+        QCOMPARE(m_modem->readCommand(), QByteArray("ATDT555-9876;\r"));
+        QVERIFY(closeDialog(dialog));
+        QCOMPARE(m_modem->readCommand(), QByteArray("ATH\r"));
+    }
+
+    void cancelWhileTheModemIsSilent()
+    {
+        setPhone(QStringLiteral("555-1234"));
+        DialDialog* dialog = openDialer();
+        QVERIFY(dialog);
+        QCOMPARE(m_modem->readCommand(), QByteArray("ATDT555-1234;\r"));
+        m_modem->send("O");
+        QVERIFY(FakeModem::waitFor([&] { return dialog->statusText() == QStringLiteral("Dialing..."); }));
+
+        QTest::mouseClick(child<QPushButton>(dialog, "cmdCancel"), Qt::LeftButton);
+        QCOMPARE(dialog->statusText(), QStringLiteral("Cancel"));
+        QVERIFY(!child<QPushButton>(dialog, "cmdCancel")->isEnabled());
+        QCOMPARE(m_modem->readCommand(), QByteArray("ATH\r"));
+        QVERIFY(FakeModem::waitFor([&] { return child<QPushButton>(dialog, "cmdDial")->isEnabled(); }));
+        QVERIFY(m_platform->messages.isEmpty());
+
+        // Dial again: the same number goes out, and the K completing the earlier O
+        // does not count, since each call starts a new reply.
+        QTest::mouseClick(child<QPushButton>(dialog, "cmdDial"), Qt::LeftButton);
+        QCOMPARE(m_modem->readCommand(), QByteArray("ATDT555-1234;\r"));
+        m_modem->send("K");
+        QVERIFY(FakeModem::waitFor([&] { return dialog->statusText() == QStringLiteral("Dialing..."); }));
+        QVERIFY(m_platform->messages.isEmpty());
+        QVERIFY(closeDialog(dialog));
+        QCOMPARE(m_modem->readCommand(), QByteArray("ATH\r"));
+    }
+
+    void portNotThereShowsTheLongForm()
+    {
+        set("COMMDEVICE", m_modem->missingTemplate());
+        setPhone(QStringLiteral("555-1234"));
+        DialDialog* dialog = openDialer();
+        QVERIFY(dialog);
+        QVERIFY(FakeModem::waitFor([&] { return !m_platform->messages.isEmpty(); }));
+        QCOMPARE(m_platform->lastMessage(), kPortMessage);
+        QCOMPARE(m_platform->messages.size(), 1);
+        QVERIFY(dialog->isLongForm());
+        QCOMPARE(dialog->height(), dialog->twipsToPixels(DialDialog::kLongHeight));
+        QVERIFY(child<QLineEdit>(dialog, "txtPort")->isVisible());
+        QVERIFY(child<QPushButton>(dialog, "cmdDial")->isEnabled());
+        QVERIFY(!child<QPushButton>(dialog, "cmdCancel")->isEnabled());
+
+        QVERIFY(closeDialog(dialog));
+        QCOMPARE(setting("LONGFORM"), QStringLiteral("True"));
+        QCOMPARE(setting("COMMPORT"), QStringLiteral("2"));
+        QCOMPARE(setting("LONGDIS"), QStringLiteral("1"));
+        QCOMPARE(setting("DIALONE"), QStringLiteral("0"));
+        QCOMPARE(m_modem->drain(), QByteArray());
+    }
+
+    void portTextThatIsNotANumber()
+    {
+        set("COMMPORT", QStringLiteral("modem"));
+        setPhone(QStringLiteral("555"));
+        DialDialog* dialog = openDialer();
+        QVERIFY(dialog);
+        QVERIFY(FakeModem::waitFor([&] { return !m_platform->messages.isEmpty(); }));
+        QCOMPARE(m_platform->lastMessage(),
+                 QStringLiteral("COM0: not available. Change the CommPort property to another port."));
+        QVERIFY(closeDialog(dialog));
+        QCOMPARE(setting("COMMPORT"), QStringLiteral("modem"));
+    }
+
+    void longAndShortForms()
+    {
+        set("LONGFORM", QStringLiteral("True"));
+        setPhone(QString());
+        DialDialog* dialog = openDialer();
+        QVERIFY(dialog);
+        auto* settingsToggle = child<QToolButton>(dialog, "cmdSet");
+        QVERIFY(dialog->isLongForm());
+        QCOMPARE(dialog->height(), dialog->twipsToPixels(DialDialog::kLongHeight));
+        QCOMPARE(settingsToggle->property("picture").toString(), QStringLiteral("imgU"));
+
+        QTest::mouseClick(settingsToggle, Qt::LeftButton);
+        QVERIFY(!dialog->isLongForm());
+        QCOMPARE(dialog->height(), dialog->twipsToPixels(DialDialog::kShortHeight));
+        QVERIFY(!child<QLineEdit>(dialog, "txtPort")->isVisible());
+        QVERIFY(child<QLineEdit>(dialog, "txtNum")->isVisible());
+        QCOMPARE(settingsToggle->property("picture").toString(), QStringLiteral("imgD"));
+
+        QTest::mouseClick(settingsToggle, Qt::LeftButton);
+        QVERIFY(dialog->isLongForm());
+        QCOMPARE(dialog->height(), dialog->twipsToPixels(DialDialog::kLongHeight));
+
+        QTest::mouseClick(settingsToggle, Qt::LeftButton);
+        QVERIFY(closeDialog(dialog));
+        QCOMPARE(setting("LONGFORM"), QStringLiteral("False"));
+    }
+
+    void settingsAreSavedOnEveryClose_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::newRow("Close button") << "cmdExit";
+        QTest::newRow("Escape") << "escape";
+        QTest::newRow("window closed") << "close";
+        QTest::newRow("Save Settings") << "cmdSave";
+    }
+
+    void settingsAreSavedOnEveryClose()
+    {
+        QFETCH(QString, how);
+        setPhone(QString());
+        DialDialog* dialog = openDialer();
+        QVERIFY(dialog);
+        QVERIFY(!dialog->isLongForm());
+        QCOMPARE(dialog->height(), dialog->twipsToPixels(DialDialog::kShortHeight));
+        QCOMPARE(child<QLineEdit>(dialog, "txtPort")->text(), QStringLiteral("2"));
+        QCOMPARE(child<QLineEdit>(dialog, "txtLongDis")->text(), QStringLiteral("1"));
+        QCOMPARE(child<QCheckBox>(dialog, "chkDialOne")->text(),
+                 QStringLiteral("Dial '1' before number for long distance"));
+        QCOMPARE(child<QPushButton>(dialog, "cmdExit")->text(), QStringLiteral("C&lose"));
+        QCOMPARE(child<QPushButton>(dialog, "cmdSave")->text(), QStringLiteral("&Save Settings"));
+
+        QTest::mouseClick(child<QToolButton>(dialog, "cmdSet"), Qt::LeftButton);
+        child<QLineEdit>(dialog, "txtPort")->setText(QStringLiteral("5"));
+        child<QLineEdit>(dialog, "txtLongDis")->setText(QStringLiteral("011"));
+        QTest::mouseClick(child<QCheckBox>(dialog, "chkDialOne"), Qt::LeftButton);
+        QCOMPARE(dialog->dialOne(), 1);
+        child<QComboBox>(dialog, "cboDialMethod")->setCurrentIndex(1);
+
+        QPointer<DialDialog> alive(dialog);
+        if (how == QLatin1String("escape"))
+            QTest::keyClick(dialog, Qt::Key_Escape);
+        else if (how == QLatin1String("close"))
+            dialog->close();
+        else
+            QTest::mouseClick(child<QPushButton>(dialog, how.toLatin1().constData()), Qt::LeftButton);
+        if (how != QLatin1String("cmdSave"))
+            QVERIFY(FakeModem::waitFor([&] { return alive.isNull(); }));
+        else
+            QVERIFY(dialog->isVisible());
+
+        QCOMPARE(setting("COMMPORT"), QStringLiteral("5"));
+        QCOMPARE(setting("LONGDIS"), QStringLiteral("011"));
+        QCOMPARE(setting("DIALONE"), QStringLiteral("1"));
+        QCOMPARE(setting("LONGFORM"), QStringLiteral("True"));
+        QCOMPARE(setting("DIALMETHOD"), QStringLiteral("Phone"));
+    }
+
+    void closingWhileDialingHangsUp()
+    {
+        setPhone(QStringLiteral("555-1234"));
+        DialDialog* dialog = openDialer();
+        QVERIFY(dialog);
+        QCOMPARE(m_modem->readCommand(), QByteArray("ATDT555-1234;\r"));
+        QTest::mouseClick(child<QPushButton>(dialog, "cmdExit"), Qt::LeftButton);
+        QCOMPARE(m_modem->readCommand(), QByteArray("ATH\r"));
+        QVERIFY(FakeModem::waitFor([&] { return m_commands->dialer() == nullptr; }));
+        QCOMPARE(setting("COMMPORT"), QStringLiteral("2"));
+    }
+
+    void phoneApplicationInsteadOfTheModem()
+    {
+        set("DIALMETHOD", QStringLiteral("Phone"));
+        set("DIALONE", QStringLiteral("1"));
+        setPhone(QStringLiteral("(555) 123-4567"));
+        DialDialog* dialog = openDialer();
+        QVERIFY(dialog);
+        QVERIFY(FakeModem::waitFor([&] { return !m_platform->openedUrls.isEmpty(); }));
+        QCOMPARE(m_platform->openedUrls.size(), 1);
+        QCOMPARE(m_platform->openedUrls.first().toEncoded(), QByteArray("tel:1(555)123-4567"));
+        QCOMPARE(dialog->statusText(), QStringLiteral("Dialing - 1(555) 123-4567"));
+        QVERIFY(child<QPushButton>(dialog, "cmdDial")->isEnabled());
+        QVERIFY(!child<QPushButton>(dialog, "cmdCancel")->isEnabled());
+        QVERIFY(closeDialog(dialog));
+        QCOMPARE(m_modem->drain(), QByteArray());
+    }
+
+    void mapAndHomePage()
+    {
+        RecordSheet& sheet = m_model->sheet();
+        sheet.setText(2, 1, QStringLiteral("Smith & Sons Rd"));
+        sheet.setText(2, 2, QStringLiteral("New York"));
+        sheet.setText(2, 3, QStringLiteral("NY"));
+        sheet.setText(2, 4, QStringLiteral("10001"));
+        sheet.setCurrentCell(2, 0);
+        set("MapHost", QStringLiteral("http://maps.example.com"));
+        m_commands->showMap();
+        QCOMPARE(m_platform->openedUrls.size(), 1);
+        QCOMPARE(
+            m_platform->openedUrls.last().toEncoded(),
+            QByteArray("http://maps.example.com/py/maps.py?BFCat=&Pyt=Tmap&newFL=Use+Address+Below"
+                       "&addr=Smith+%26+Sons+Rd&csz=New%20York%2C+NY+10001&Country=us&Get%A0Map=Get+Map"));
+        QCOMPARE(sheet.text(2, 1), QStringLiteral("Smith & Sons Rd"));
+
+        m_commands->openHomePage();
+        QCOMPARE(m_platform->openedUrls.size(), 2);
+        QCOMPARE(m_platform->openedUrls.last(), QUrl(QStringLiteral("https://quillon.example.org/")));
+    }
+};
+
+QTEST_MAIN(TestDialDialog)
+#include "TestDialDialog.moc"

@@ -1,0 +1,200 @@
+#include "FakeModem.h"
+#include "contact/ModemDialer.h"
+#include "testsupport/TestPlatform.h"
+
+#include <QSignalSpy>
+
+using namespace quillon;
+
+namespace {
+
+const QString kPickUp = QStringLiteral("Pick up the phone and either press Enter or click OK");
+
+} // namespace
+
+class TestModemDialer : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<FakeModem> m_modem;
+    std::unique_ptr<TestPlatform> m_platform;
+    std::unique_ptr<ModemDialer> m_dialer;
+    QStringList m_statuses;
+
+private slots:
+    void init()
+    {
+        m_modem = std::make_unique<FakeModem>();
+        if (!m_modem->start(2))
+            QSKIP("socat is needed for the modem tests");
+        m_platform = std::make_unique<TestPlatform>();
+        m_dialer = std::make_unique<ModemDialer>(*m_platform);
+        m_dialer->setDeviceTemplate(m_modem->deviceTemplate());
+        m_statuses.clear();
+        connect(m_dialer.get(), &ModemDialer::statusChanged, this,
+                [this](const QString& s) { m_statuses << s; });
+    }
+
+    void cleanup()
+    {
+        m_dialer.reset();
+        m_platform.reset();
+        m_modem.reset();
+    }
+
+    void commands_data()
+    {
+        QTest::addColumn<QString>("number");
+        QTest::addColumn<QByteArray>("command");
+        QTest::newRow("local") << "555-1234" << QByteArray("ATDT555-1234;\r");
+        QTest::newRow("long distance") << "1555-1234" << QByteArray("ATDT1555-1234;\r");
+        QTest::newRow("empty") << "" << QByteArray("ATDT;\r");
+        QTest::newRow("line breaks from a web page") << "555\r\nATZ\t1" << QByteArray("ATDT555ATZ1;\r");
+    }
+
+    void commands()
+    {
+        QFETCH(QString, number);
+        QFETCH(QByteArray, command);
+        QCOMPARE(ModemDialer::dialCommand(number), command);
+        QCOMPARE(ModemDialer::hangUpCommand(), QByteArray("ATH\r"));
+    }
+
+    void modemAnswersAtOnce_data()
+    {
+        QTest::addColumn<QString>("number");
+        QTest::addColumn<QByteArray>("command");
+        QTest::newRow("local") << "555-1234" << QByteArray("ATDT555-1234;\r");
+        QTest::newRow("long distance") << "1555-1234" << QByteArray("ATDT1555-1234;\r");
+    }
+
+    void modemAnswersAtOnce()
+    {
+        QFETCH(QString, number);
+        QFETCH(QByteArray, command);
+        QSignalSpy finished(m_dialer.get(), &ModemDialer::finished);
+
+        QVERIFY(m_dialer->dial(number, 2));
+        QVERIFY(m_dialer->isDialing());
+        QCOMPARE(m_modem->readCommand(), command);
+        m_modem->send("\r\nOK\r\n");
+
+        QVERIFY(FakeModem::waitFor([&] { return finished.count() == 1; }));
+        QCOMPARE(m_modem->readCommand(), QByteArray("ATH\r"));
+        QCOMPARE(m_modem->drain(), QByteArray());
+        QCOMPARE(m_platform->beeps, 1);
+        QCOMPARE(m_platform->messages.size(), 1);
+        QCOMPARE(m_platform->lastMessage(), kPickUp);
+        QCOMPARE(m_platform->messages.last().buttons, int(Platform::Ok));
+        QCOMPARE(m_statuses.last(), QStringLiteral("Waiting for picking up the phone"));
+        QVERIFY(!m_dialer->isDialing());
+    }
+
+    void replySplitOverTwoReads()
+    {
+        QSignalSpy finished(m_dialer.get(), &ModemDialer::finished);
+        QVERIFY(m_dialer->dial(QStringLiteral("555-1234"), 2));
+        QCOMPARE(m_modem->readCommand(), QByteArray("ATDT555-1234;\r"));
+
+        m_modem->send("O");
+        QVERIFY(FakeModem::waitFor([&] { return m_statuses.contains(QStringLiteral("Dialing...")); }));
+        QCOMPARE(finished.count(), 0);
+        QCOMPARE(m_platform->beeps, 0);
+
+        m_modem->send("K");
+        QVERIFY(FakeModem::waitFor([&] { return finished.count() == 1; }));
+        QCOMPARE(m_platform->lastMessage(), kPickUp);
+        QCOMPARE(m_modem->readCommand(), QByteArray("ATH\r"));
+    }
+
+    void modemThatNeverAnswersIsCancelled()
+    {
+        QSignalSpy finished(m_dialer.get(), &ModemDialer::finished);
+        QVERIFY(m_dialer->dial(QStringLiteral("555-1234"), 2));
+        QCOMPARE(m_modem->readCommand(), QByteArray("ATDT555-1234;\r"));
+        m_modem->send("\r\nRING\r\n");
+        QVERIFY(FakeModem::waitFor([&] { return m_statuses.contains(QStringLiteral("Dialing...")); }));
+        QTest::qWait(100);
+        QCOMPARE(finished.count(), 0);
+
+        m_dialer->cancel();
+        QVERIFY(FakeModem::waitFor([&] { return finished.count() == 1; }));
+        QCOMPARE(m_modem->readCommand(), QByteArray("ATH\r"));
+        QVERIFY(!m_dialer->isCancelRequested());
+        QCOMPARE(m_platform->messages.size(), 0);
+        QCOMPARE(m_platform->beeps, 0);
+    }
+
+    void cancelWhileIdleDoesNotEndTheNextCall()
+    {
+        m_dialer->cancel();
+        QSignalSpy finished(m_dialer.get(), &ModemDialer::finished);
+        QVERIFY(m_dialer->dial(QStringLiteral("555-1234"), 2));
+        QCOMPARE(m_modem->readCommand(), QByteArray("ATDT555-1234;\r"));
+        QTest::qWait(100);
+        QCOMPARE(finished.count(), 0);
+        m_modem->send("OK");
+        QVERIFY(FakeModem::waitFor([&] { return finished.count() == 1; }));
+        QCOMPARE(m_platform->beeps, 1);
+    }
+
+    void portNotThere_data()
+    {
+        QTest::addColumn<bool>("missingDevice");
+        QTest::addColumn<int>("port");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("no such device")
+            << true << 2 << "COM2: not available. Change the CommPort property to another port.";
+        QTest::newRow("port 0") << false << 0
+                                << "COM0: not available. Change the CommPort property to another port.";
+        QTest::newRow("port 3 not made")
+            << false << 3 << "COM3: not available. Change the CommPort property to another port.";
+    }
+
+    void portNotThere()
+    {
+        QFETCH(bool, missingDevice);
+        QFETCH(int, port);
+        QFETCH(QString, message);
+        if (missingDevice)
+            m_dialer->setDeviceTemplate(m_modem->missingTemplate());
+        QSignalSpy finished(m_dialer.get(), &ModemDialer::finished);
+        QVERIFY(!m_dialer->dial(QStringLiteral("555-1234"), port));
+        QVERIFY(!m_dialer->isDialing());
+        QCOMPARE(m_platform->messages.size(), 1);
+        QCOMPARE(m_platform->lastMessage(), message);
+        QCOMPARE(m_platform->messages.last().buttons, int(Platform::Ok));
+        QCOMPARE(finished.count(), 0);
+        QCOMPARE(m_modem->drain(), QByteArray());
+    }
+
+    void hangUpWhileDialing()
+    {
+        QSignalSpy finished(m_dialer.get(), &ModemDialer::finished);
+        QVERIFY(m_dialer->dial(QStringLiteral("555"), 2));
+        QCOMPARE(m_modem->readCommand(), QByteArray("ATDT555;\r"));
+        m_dialer->hangUp();
+        QCOMPARE(finished.count(), 1);
+        QCOMPARE(m_modem->readCommand(), QByteArray("ATH\r"));
+        // Hanging up again with the port closed sends nothing and reports nothing.
+        m_dialer->hangUp();
+        QCOMPARE(m_modem->drain(), QByteArray());
+        QCOMPARE(finished.count(), 1);
+        QCOMPARE(m_platform->messages.size(), 0);
+    }
+
+    void lineLostWhileWaiting()
+    {
+        QSignalSpy finished(m_dialer.get(), &ModemDialer::finished);
+        QVERIFY(m_dialer->dial(QStringLiteral("555"), 2));
+        QCOMPARE(m_modem->readCommand(), QByteArray("ATDT555;\r"));
+        m_modem->stop();
+        QVERIFY(FakeModem::waitFor([&] { return finished.count() == 1; }));
+        QCOMPARE(m_platform->lastMessage(),
+                 QStringLiteral("COM2: not available. Change the CommPort property to another port."));
+        QVERIFY(!m_dialer->isDialing());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestModemDialer)
+#include "TestModemDialer.moc"
