@@ -1,0 +1,120 @@
+// Writes and reads a sheet of 1,000,000 records x 10 columns of listing texts as comma
+// text, tab text and the native grid file, printing seconds, MB/s and peak resident
+// memory. Each read runs in a fresh process of its own, so that its peak is its own.
+//
+//   bench_files [records]           all of it
+//   bench_files --read FORMAT FILE  one read (used by the above)
+
+#include "BenchSupport.h"
+
+#include "files/GridFile.h"
+#include "sheet/RecordSheet.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <cstdlib>
+#include <string>
+
+using namespace quillon;
+
+namespace {
+
+const char* formatName(int format)
+{
+    return format == FormatNative ? "native" : (format == FormatComma ? "comma" : "tab");
+}
+
+const char* readTarget(int format)
+{
+    return format == FormatNative ? "< 0.3 s" : (format == FormatComma ? "< 0.6 s" : nullptr);
+}
+
+const char* writeTarget(int format)
+{
+    return format == FormatNative ? "< 0.3 s" : (format == FormatComma ? "< 0.5 s" : nullptr);
+}
+
+int readOne(int format, const QString& path)
+{
+    const double size = double(QFileInfo(path).size());
+    const long long before = bench::residentBytes();
+    RecordSheet sheet;
+    bench::Stopwatch watch;
+    QString error;
+    if (!LoadGrid(path, format, sheet, &error)) {
+        std::fprintf(stderr, "read failed: %s\n", qPrintable(error));
+        return 1;
+    }
+    const double seconds = watch.seconds();
+    const long long peak = bench::peakResidentBytes();
+    char label[96];
+    std::snprintf(label, sizeof label, "read %s (%d rows)", formatName(format), sheet.rows());
+    bench::printFigure(label, seconds, "s", readTarget(format));
+    std::snprintf(label, sizeof label, "read %s speed", formatName(format));
+    bench::printFigure(label, size / 1e6 / seconds, "MB/s");
+    std::snprintf(label, sizeof label, "read %s peak resident", formatName(format));
+    bench::printFigure(label, double(peak) / 1e6, "MB");
+    std::snprintf(label, sizeof label, "read %s peak above start / file size", formatName(format));
+    bench::printFigure(label, double(peak - before) / size, "x", "< 2 x");
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    QCoreApplication app(argc, argv);
+    if (argc == 4 && std::string(argv[1]) == "--read")
+        return readOne(std::atoi(argv[2]), QString::fromLocal8Bit(argv[3]));
+
+    const int records = argc > 1 ? std::atoi(argv[1]) : 1'000'000;
+    const int cols = bench::ListingGenerator::kColumns;
+    std::printf("sheet of %d records x %d columns\n", records, cols);
+    RecordSheet sheet;
+    sheet.setCols(cols);
+    sheet.setRows(records + 1);
+    {
+        RecordSheet::Batch batch(sheet);
+        const char* titles[] = {"Name", "Street", "City", "State", "Zip Code", "Phone", "Web Site", "Email",
+                                "Category", "Note"};
+        for (int c = 0; c < cols; ++c)
+            sheet.setTextUtf8(0, c, titles[c]);
+        bench::ListingGenerator gen;
+        std::string text;
+        for (int r = 1; r <= records; ++r)
+            for (int c = 0; c < cols; ++c) {
+                gen.cell(c, text);
+                sheet.setTextUtf8(r, c, QByteArrayView(text.data(), qsizetype(text.size())));
+            }
+    }
+
+    QTemporaryDir dir;
+    for (int format : {int(FormatComma), int(FormatTab), int(FormatNative)}) {
+        const QString path = dir.filePath(QStringLiteral("bench.") + QLatin1String(formatName(format)));
+        bench::Stopwatch watch;
+        QString error;
+        if (!SaveGrid(path, format, sheet, &error)) {
+            std::fprintf(stderr, "write failed: %s\n", qPrintable(error));
+            return 1;
+        }
+        const double seconds = watch.seconds();
+        const double size = double(QFileInfo(path).size());
+        char label[96];
+        std::snprintf(label, sizeof label, "write %s (%.1f MB)", formatName(format), size / 1e6);
+        bench::printFigure(label, seconds, "s", writeTarget(format));
+        std::snprintf(label, sizeof label, "write %s speed", formatName(format));
+        bench::printFigure(label, size / 1e6 / seconds, "MB/s");
+
+        QProcess reader;
+        reader.setProcessChannelMode(QProcess::ForwardedChannels);
+        reader.start(QCoreApplication::applicationFilePath(),
+                     {QStringLiteral("--read"), QString::number(format), path});
+        reader.waitForFinished(-1);
+        if (reader.exitCode() != 0)
+            return 1;
+    }
+    return 0;
+}
