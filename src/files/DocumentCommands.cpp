@@ -1,0 +1,521 @@
+#include "files/DocumentCommands.h"
+
+#include "app/AppPaths.h"
+#include "app/MainModel.h"
+#include "files/DeviceStreams.h"
+#include "sheet/RecordSheet.h"
+#include "ui/Platform.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QThread>
+
+#include <algorithm>
+
+namespace quillon {
+
+namespace {
+
+const QString kTitlePrefix = QStringLiteral("Quillon -- ");
+
+} // namespace
+
+struct DocumentCommands::Job
+{
+    QString label;
+    qint64 size = 0;
+    std::function<bool(const GridProgress&, QString*)> work;
+    std::function<void(bool, const QString&)> done;
+    bool ok = false;
+    QString error;
+};
+
+QString DocumentCommands::savePromptText()
+{
+    return QStringLiteral("Changes have been made. Do you want to save the changes?");
+}
+
+DocumentCommands::DocumentCommands(MainModel& model, QObject* parent) : QObject(parent), m_model(model) {}
+
+DocumentCommands::~DocumentCommands()
+{
+    if (m_thread) {
+        m_cancel = true;
+        m_thread->wait();
+        delete m_thread;
+    }
+}
+
+// ---- dialogs ----------------------------------------------------------------------
+
+DocumentCommands::OpenSpec DocumentCommands::openSpec(int format)
+{
+    switch (format) {
+    case OpenComma:
+        return {QStringLiteral("*.csv"), QStringLiteral("Comma Delimited Files (*.csv)|*.csv|All Files (*.*)|*.*"),
+                QStringLiteral("*.csv"), FormatComma, 3};
+    case OpenTab:
+        return {QStringLiteral("*.txt"), QStringLiteral("Tab Delimited Files (*.txt)|*.txt|All Files (*.*)|*.*"),
+                QStringLiteral("*.txt"), FormatTab, 4};
+    default:
+        return {QStringLiteral("*.vty"), QStringLiteral("Vantry Files (*.vty)|*.vty|All Files (*.*)|*.*"),
+                QStringLiteral("*.vty"), FormatNative, 2};
+    }
+}
+
+QStringList DocumentCommands::qtFilters(const QString& filter)
+{
+    // Pairs of description and pattern. On this system "*.*" would hide every file
+    // without a dot in its name, so the pattern "*.*" becomes Qt's "*".
+    const QStringList parts = filter.split(QLatin1Char('|'));
+    QStringList out;
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        QString description = parts[i];
+        QString patterns = parts[i + 1];
+        patterns.replace(QLatin1Char(';'), QLatin1Char(' '));
+        if (patterns == QLatin1String("*.*"))
+            patterns = QStringLiteral("*");
+        static const QRegularExpression trailing(QStringLiteral("\\s*\\([^()]*\\)$"));
+        description.remove(trailing);
+        out << QStringLiteral("%1 (%2)").arg(description, patterns);
+    }
+    return out;
+}
+
+// ---- jobs -------------------------------------------------------------------------
+
+void DocumentCommands::run(std::shared_ptr<Job> job)
+{
+    Platform& platform = m_model.platform();
+    if (job->size <= m_threshold) {
+        BusyScope busy(platform);
+        job->ok = job->work({}, &job->error);
+        job->done(job->ok, job->error);
+        return;
+    }
+    m_cancel = false;
+    auto last = std::make_shared<std::atomic_int>(-1);
+    GridProgress progress = [this, last](qint64 done, qint64 total) {
+        if (m_cancel)
+            return false;
+        const int percent = total > 0 ? int(std::clamp<qint64>(done * 100 / total, 0, 100)) : 0;
+        if (last->exchange(percent) != percent)
+            QMetaObject::invokeMethod(this, [this, percent] { emit jobProgressed(percent); }, Qt::QueuedConnection);
+        return true;
+    };
+    m_thread = QThread::create([job, progress] { job->ok = job->work(progress, &job->error); });
+    connect(m_thread, &QThread::finished, this, [this, job] {
+        m_thread->deleteLater();
+        m_thread = nullptr;
+        m_model.platform().setBusy(false);
+        emit jobFinished();
+        emit busyChanged(false);
+        job->done(job->ok, job->error);
+    });
+    platform.setBusy(true);
+    emit busyChanged(true);
+    emit jobStarted(job->label);
+    m_thread->start();
+}
+
+void DocumentCommands::read(const QString& path, int format,
+                            const std::function<void(bool ok, const QString& error)>& done)
+{
+    m_staging = std::make_unique<RecordSheet>();
+    auto job = std::make_shared<Job>();
+    job->label = tr("Reading %1").arg(QFileInfo(path).fileName());
+    job->size = QFileInfo(path).size();
+    RecordSheet* staging = m_staging.get();
+    job->work = [path, format, staging](const GridProgress& progress, QString* error) {
+        return LoadGrid(path, format, *staging, error, progress);
+    };
+    job->done = done;
+    run(job);
+}
+
+void DocumentCommands::write(const QString& path, int format, const QString& caption, const Then& then)
+{
+    const RecordSheet& sheet = m_model.sheet();
+    auto job = std::make_shared<Job>();
+    job->label = tr("Saving %1").arg(QFileInfo(path).fileName());
+    job->size = qint64(sheet.rows()) * sheet.cols();
+    for (int c = 0; c < sheet.cols(); ++c)
+        job->size += qint64(sheet.textColumn(c).arenaBytes() - sheet.textColumn(c).garbageBytes());
+    if (path == m_model.document().UntitledPath())
+        QDir().mkpath(QFileInfo(path).absolutePath()); // the user data folder may be new
+    const RecordSheet* source = &sheet;
+    job->work = [path, format, source](const GridProgress& progress, QString* error) {
+        return SaveGrid(path, format, *source, error, progress);
+    };
+    job->done = [this, path, caption, then](bool ok, const QString& error) {
+        if (!ok)
+            reportFailure(caption, tr("Quillon could not save"), path, error,
+                          tr("The file on disk was left as it was, and so were the records."));
+        then(ok);
+    };
+    run(job);
+}
+
+void DocumentCommands::reportFailure(const QString& caption, const QString& what, const QString& path,
+                                     const QString& reason, const QString& after)
+{
+    if (reason == stoppedReason())
+        return; // the user stopped it
+    m_model.platform().message(caption, QStringLiteral("%1\n%2\n\n%3\n\n%4").arg(what, QDir::toNativeSeparators(path), reason, after),
+                               Platform::Ok, Platform::Critical);
+}
+
+// ---- the save prompt ----------------------------------------------------------------
+
+void DocumentCommands::askToSave(const QString& caption, const std::function<void()>& proceed)
+{
+    if (!m_model.document().IsModified()) {
+        proceed();
+        return;
+    }
+    const int answer = m_model.platform().message(caption, savePromptText(),
+                                                  Platform::Yes | Platform::No | Platform::Cancel,
+                                                  Platform::Question, Platform::Cancel);
+    if (answer == Platform::No) {
+        proceed();
+        return;
+    }
+    if (answer != Platform::Yes)
+        return;
+    // A save that is cancelled or fails counts as Cancel: nothing is discarded.
+    saveForPrompt([proceed](bool saved) {
+        if (saved)
+            proceed();
+    });
+}
+
+void DocumentCommands::saveForPrompt(const Then& then)
+{
+    if (m_model.document().isUntitled())
+        saveAs(FormatNative, then);
+    else
+        save(then);
+}
+
+// ---- commands -------------------------------------------------------------------------
+
+void DocumentCommands::New()
+{
+    if (isBusy())
+        return;
+    askToSave(QStringLiteral("New"), [this] { newDocument(); });
+}
+
+void DocumentCommands::StartupNew()
+{
+    Document& doc = m_model.document();
+    doc.setDocumentType(Document::Native);
+    doc.setDocumentName(doc.UntitledPath());
+    newDocument();
+}
+
+void DocumentCommands::newDocument()
+{
+    Document& doc = m_model.document();
+    doc.buildNewSheet();
+    m_model.ResyncFormPanel();
+    m_model.setWindowTitle(kTitlePrefix + QStringLiteral("Untitled1.vty"));
+    doc.setDocumentName(doc.UntitledPath());
+    doc.setDocumentType(Document::Native);
+    doc.setClearBeforeGrab(true);
+    doc.setSortedColumn(-1);
+    doc.MakeModified(false);
+    doc.resizeComboLists(false);
+    emit documentReplaced();
+}
+
+void DocumentCommands::OpenDocument(int format)
+{
+    if (isBusy())
+        return;
+    askToSave(QStringLiteral("Open File"), [this, format] { openChosen(format); });
+}
+
+void DocumentCommands::openChosen(int format)
+{
+    const OpenSpec spec = openSpec(format);
+    Document& doc = m_model.document();
+    FileDialogRequest request;
+    request.caption = tr("Open");
+    request.directory = doc.LastOpenPath();
+    request.filters = qtFilters(spec.filter);
+    request.presetName = spec.presetName;
+    request.defaultSuffix = spec.defaultExtension.mid(2);
+    const QString path = m_model.platform().openFileName(request);
+    static const QStringList nothingPicked = {QString(), QStringLiteral("*.*"), QStringLiteral("*.vty"),
+                                              QStringLiteral("*.csv"), QStringLiteral("*.txt")};
+    if (nothingPicked.contains(path))
+        return;
+    doc.setLastOpenPath(AppPaths::DirectoryPart(path));
+    const int documentType = spec.documentType;
+    read(path, spec.gridFormat, [this, path, documentType](bool ok, const QString& error) {
+        if (!ok) {
+            m_staging.reset();
+            reportFailure(QStringLiteral("Open File"), tr("Quillon could not open"), path, error,
+                          tr("The document was left as it was."));
+            return;
+        }
+        replaceDocument(path, documentType);
+    });
+}
+
+void DocumentCommands::replaceDocument(const QString& path, int documentType)
+{
+    Document& doc = m_model.document();
+    doc.sheet().swapContents(*m_staging);
+    m_staging.reset(); // the old records go with it
+    doc.setDocumentName(path);
+    doc.setClearBeforeGrab(false);
+    doc.setDocumentType(documentType);
+    doc.setSortedColumn(-1);
+    m_model.ResyncFormPanel();
+    m_model.setWindowTitle(kTitlePrefix + path);
+    m_model.fa_Click();
+    applyRowMode();
+    doc.MakeModified(false);
+    doc.resizeComboLists(false);
+    emit documentReplaced();
+}
+
+void DocumentCommands::applyRowMode()
+{
+    if (m_rowMode) {
+        m_rowMode();
+        return;
+    }
+    RecordSheet& sheet = m_model.sheet();
+    sheet.setSelectionMode(RecordSheet::SelectionMode::Rows);
+    const int row = sheet.currentRow();
+    sheet.selectBlock(row, 0, row, std::max(sheet.cols() - 1, 0));
+    CommandStates& commands = m_model.commands();
+    commands.setChecked(QStringLiteral("mnuMouseMode0"), true);
+    commands.setChecked(QStringLiteral("mnuMouseMode1"), false);
+    commands.setChecked(CommandStates::button(0, QStringLiteral("RowMode")), true);
+    commands.setChecked(CommandStates::button(0, QStringLiteral("BlockMode")), false);
+    m_model.panels().setText(MainModel::ModePanel, QStringLiteral("ROW"));
+}
+
+void DocumentCommands::Append()
+{
+    if (isBusy())
+        return;
+    Document& doc = m_model.document();
+    FileDialogRequest request;
+    request.caption = tr("Append");
+    request.directory = doc.LastOpenPath();
+    request.filters = qtFilters(QStringLiteral("Grid Files (*.vty)|*.vty"));
+    request.defaultSuffix = QStringLiteral("vty");
+    const QString path = m_model.platform().openFileName(request);
+    if (path.isEmpty())
+        return;
+    doc.setAppendFileName(path);
+    const QString extension = path.right(3).toUpper();
+    if (extension != QLatin1String("VTY") && extension != QLatin1String("QRX")) {
+        m_model.platform().message(
+            QStringLiteral("Open"),
+            QStringLiteral("You can only select the reconizable file types. Plaese select the correct file type from "
+                           "the 'File of Types' list box in the Open Dialog and reopen again."),
+            Platform::Ok, Platform::Warning);
+        return;
+    }
+    read(path, FormatNative, [this, path](bool ok, const QString& error) {
+        if (!ok) {
+            m_staging.reset();
+            reportFailure(QStringLiteral("Append"), tr("Quillon could not append"), path, error,
+                          tr("No records were added."));
+            return;
+        }
+        mergeStaging();
+    });
+}
+
+int DocumentCommands::appendRecords(RecordSheet& sheet, const RecordSheet& staging)
+{
+    if (sheet.cols() < staging.cols())
+        sheet.setCols(staging.cols());
+    RecordSheet::Batch batch(sheet);
+    for (int c = 0; c < sheet.cols() && c < staging.cols(); ++c)
+        if (sheet.isCellEmpty(0, c))
+            sheet.setTextUtf8(0, c, staging.textUtf8(0, c));
+    const int first = sheet.rows();
+    const int added = staging.rows() - 1;
+    if (added <= 0)
+        return first;
+    sheet.setRows(first + added);
+    // Texts are copied as they are: a tab or a line break inside a cell stays in its cell.
+    for (int c = 0; c < staging.cols(); ++c) {
+        const TextColumn& from = staging.textColumn(c);
+        for (int r = 1; r < staging.rows(); ++r)
+            if (!from.isEmpty(r))
+                sheet.setTextUtf8(first + r - 1, c, from.utf8(r));
+    }
+    return first;
+}
+
+void DocumentCommands::mergeStaging()
+{
+    Document& doc = m_model.document();
+    RecordSheet& sheet = doc.sheet();
+    const int before = sheet.rows();
+    const int first = appendRecords(sheet, *m_staging);
+    m_staging.reset();
+    if (sheet.rows() > before)
+        sheet.selectBlock(first, 0, sheet.rows() - 1, sheet.cols() - 1);
+    m_model.fa_Click();
+    m_model.panels().setText(MainModel::SelectionPanel,
+                             QStringLiteral("%1 Sel").arg(sheet.selectedRowCount()));
+    if (!doc.isUntitled() && !doc.IsModified())
+        doc.MakeModified(true);
+}
+
+void DocumentCommands::Save()
+{
+    if (isBusy())
+        return;
+    save([](bool) {});
+}
+
+void DocumentCommands::save(const Then& then)
+{
+    Document& doc = m_model.document();
+    const QString name = doc.DocumentName();
+    const int type = doc.DocumentType();
+    if (type == Document::Comma || type == Document::Tab) {
+        write(name, type == Document::Comma ? FormatComma : FormatTab, QStringLiteral("Save"),
+              [this, then](bool ok) {
+                  if (ok) {
+                      m_model.platform().message(
+                          QStringLiteral("Save"),
+                          QStringLiteral("Use 'Save As...' Vantry(*.vty) from the 'File' menu if you want to save "
+                                         "data as a RichText Vantry file format."),
+                          Platform::Ok, Platform::Information);
+                      m_model.document().MakeModified(false);
+                  }
+                  then(ok);
+              });
+        return;
+    }
+    if (name.toUpper() == doc.UntitledPath().toUpper() && QFileInfo::exists(name)) {
+        const int answer = m_model.platform().message(QStringLiteral("Save"),
+                                                      QStringLiteral("Do you want to overwrite ") + name +
+                                                          QStringLiteral("?"),
+                                                      Platform::Yes | Platform::No, Platform::Question);
+        if (answer != Platform::Yes) {
+            saveAs(FormatNative, then);
+            return;
+        }
+    }
+    write(name, FormatNative, QStringLiteral("Save"), [this, then](bool ok) {
+        if (ok)
+            m_model.document().MakeModified(false);
+        then(ok);
+    });
+}
+
+void DocumentCommands::SaveAs(int format)
+{
+    if (isBusy())
+        return;
+    saveAs(format, [](bool) {});
+}
+
+void DocumentCommands::saveAs(int format, const Then& then)
+{
+    if (!isGridFormat(format)) {
+        then(false);
+        return;
+    }
+    Document& doc = m_model.document();
+    FileDialogRequest request;
+    request.caption = tr("Save As");
+    request.directory = doc.isUntitled() ? doc.LastOpenPath() : AppPaths::DirectoryPart(doc.DocumentName());
+    switch (format) {
+    case FormatComma:
+        request.filters = qtFilters(QStringLiteral("Comma Delimited Text Files (*.csv)|*.csv"));
+        request.defaultSuffix = QStringLiteral("csv");
+        break;
+    case FormatTab:
+        request.filters = qtFilters(QStringLiteral("Tab Delimited Text Files (*.txt)|*.txt"));
+        request.defaultSuffix = QStringLiteral("txt");
+        break;
+    default:
+        request.filters = qtFilters(QStringLiteral("Vantry Files (*.vty)|*.vty"));
+        request.defaultSuffix = QStringLiteral("vty");
+        break;
+    }
+    const QString path = m_model.platform().saveFileName(request);
+    if (path.isEmpty()) {
+        then(false);
+        return;
+    }
+    write(path, format, QStringLiteral("Save As"), [this, path, format, then](bool ok) {
+        if (ok) {
+            Document& d = m_model.document();
+            m_model.setWindowTitle(kTitlePrefix + path);
+            if (format == FormatNative) {
+                d.setDocumentName(path);
+                d.setDocumentType(Document::Native);
+            }
+            d.MakeModified(false);
+        }
+        then(ok);
+    });
+}
+
+// ---- ending -----------------------------------------------------------------------------
+
+void DocumentCommands::end()
+{
+    m_ending = true;
+    if (m_endProgram)
+        m_endProgram();
+}
+
+void DocumentCommands::Exit()
+{
+    if (closeRequested())
+        end();
+}
+
+bool DocumentCommands::closeRequested()
+{
+    if (m_ending)
+        return true;
+    if (isBusy())
+        return false;
+    m_model.setCurrentPage(MainModel::ResultsPage);
+    if (!m_model.document().IsModified())
+        return true;
+    const int answer = m_model.platform().message(QStringLiteral("Exit"), savePromptText(),
+                                                  Platform::Yes | Platform::No | Platform::Cancel,
+                                                  Platform::Question, Platform::Cancel);
+    if (answer == Platform::No)
+        return true;
+    if (answer != Platform::Yes)
+        return false;
+    // The save may finish now or, for a large sheet, later in the background.
+    struct State
+    {
+        bool waiting = true;
+        bool saved = false;
+        bool returned = false;
+    };
+    auto state = std::make_shared<State>();
+    saveForPrompt([this, state](bool saved) {
+        state->waiting = false;
+        state->saved = saved;
+        if (state->returned && saved)
+            end();
+    });
+    state->returned = true;
+    return !state->waiting && state->saved;
+}
+
+} // namespace quillon

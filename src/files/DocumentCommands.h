@@ -1,0 +1,139 @@
+#pragma once
+
+#include "files/GridFile.h"
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+#include <atomic>
+#include <functional>
+#include <memory>
+
+class QThread;
+
+namespace quillon {
+
+class MainModel;
+class RecordSheet;
+
+/**
+ * The File commands and the document's life: New, Open in three formats, Append,
+ * Save, Save As in three formats, Exit and closing the window, with the prompt that
+ * guards unsaved changes, the window title and the remembered folder.
+ *
+ * Files are read into a staging sheet that replaces the document only when the
+ * whole file was read; writes go through SaveGrid, so a failed write leaves the
+ * file on disk, the sheet and the modified mark as they were. A failed or cancelled
+ * save after "Yes" at the prompt counts as Cancel.
+ *
+ * A file larger than backgroundThreshold() is read or written in a worker thread;
+ * the command then finishes later, on this object's thread, and isBusy() is true
+ * in between: the window shows jobProgressed() and keeps the user from changing
+ * the sheet meanwhile. Smaller files are done at once.
+ */
+class DocumentCommands : public QObject
+{
+    Q_OBJECT
+
+public:
+    /** The open formats of OpenDocument(). */
+    enum OpenFormat { OpenNative = 0, OpenComma = 1, OpenTab = 2 };
+
+    static QString savePromptText();
+
+    explicit DocumentCommands(MainModel& model, QObject* parent = nullptr);
+    ~DocumentCommands() override;
+
+    /** "&New": the save prompt, then a new untitled document. */
+    void New();
+    /** The start-up's new document: no prompt. */
+    void StartupNew();
+    /** "&Open" and the toolbar's drop-down: @p format is an OpenFormat. */
+    void OpenDocument(int format);
+    /** "&Append": merges the records of a native file below the sheet's. */
+    void Append();
+    /** "&Save". */
+    void Save();
+    /** "Save &As": @p format is FormatNative, FormatComma or FormatTab. */
+    void SaveAs(int format);
+    /** "E&xit": the prompt, then the program ends (endProgram). */
+    void Exit();
+    /** The main window's close guard: true lets the window close now. When a save
+     *  asked for at the prompt runs in the background, false is returned and the
+     *  program is ended once the save has succeeded. */
+    bool closeRequested();
+
+    /** What ends the program (stores the settings and quits). */
+    void setEndProgram(std::function<void()> end) { m_endProgram = std::move(end); }
+    /** The row-mode command of the editing commands, run after Open. Without one the
+     *  sheet is put in whole-row selection and the mode's buttons and status follow. */
+    void setRowModeCommand(std::function<void()> rowMode) { m_rowMode = std::move(rowMode); }
+
+    /** Files of more bytes than this are read and written in a worker thread. */
+    qint64 backgroundThreshold() const { return m_threshold; }
+    void setBackgroundThreshold(qint64 bytes) { m_threshold = bytes; }
+    bool isBusy() const { return m_thread != nullptr; }
+    /** Asks a background read or write to stop; it then fails quietly. */
+    void cancelJob() { m_cancel = true; }
+
+    /** The per-format open dialog settings; filters in the program's "a|b|c|d" form. */
+    struct OpenSpec
+    {
+        QString defaultExtension;
+        QString filter;
+        QString presetName;
+        int gridFormat;
+        int documentType;
+    };
+    static OpenSpec openSpec(int format);
+    /** "Desc (*.x)|*.x|All Files (*.*)|*.*" as Qt file dialog filters. */
+    static QStringList qtFilters(const QString& filter);
+
+    /**
+     * The merge of Append: the sheet keeps its columns and gains the staging sheet's
+     * extra ones, empty titles take the staging titles, and the staging records are
+     * added below the sheet's records, texts only. Returns the first new row.
+     */
+    static int appendRecords(RecordSheet& sheet, const RecordSheet& staging);
+
+signals:
+    /** A background read or write started; @p label names it for a progress window. */
+    void jobStarted(const QString& label);
+    void jobProgressed(int percent);
+    void jobFinished();
+    void busyChanged(bool busy);
+    /** The document was replaced by New or Open. */
+    void documentReplaced();
+
+private:
+    using Then = std::function<void(bool done)>;
+    struct Job;
+
+    void askToSave(const QString& caption, const std::function<void()>& proceed);
+    void saveForPrompt(const Then& then);
+    void save(const Then& then);
+    void saveAs(int format, const Then& then);
+    void write(const QString& path, int format, const QString& caption, const Then& then);
+    void read(const QString& path, int format, const std::function<void(bool ok, const QString& error)>& done);
+    void run(std::shared_ptr<Job> job);
+    void newDocument();
+    void openChosen(int format);
+    void replaceDocument(const QString& path, int documentType);
+    void mergeStaging();
+    void applyRowMode();
+    void end();
+    void reportFailure(const QString& caption, const QString& what, const QString& path, const QString& reason,
+                       const QString& after);
+
+    MainModel& m_model;
+    std::function<void()> m_endProgram;
+    std::function<void()> m_rowMode;
+    std::unique_ptr<RecordSheet> m_staging;
+    QThread* m_thread = nullptr;
+    std::atomic_bool m_cancel = false;
+    qint64 m_threshold = qint64(8) << 20;
+    bool m_ending = false;
+};
+
+} // namespace quillon
