@@ -1,0 +1,53 @@
+#pragma once
+
+#include "files/DocumentCommands.h"
+
+#include <QObject>
+#include <QPointer>
+
+#include <functional>
+
+class QAction;
+class QProgressDialog;
+class QWidget;
+
+namespace quillon {
+
+class MainModel;
+
+/**
+ * Connects the main window's File commands to DocumentCommands: the menu entries
+ * (mnuNew, mnuOpenA, mnuAppend, mnuSave, mnuSaveAsVTY/Comma/Tab, mnuExit,
+ * mnuFileBexit), the toolbar's New, Open (with its drop-down OPEN_VTY, OPEN_CSV,
+ * OPEN_TXT) and Save, and shows a window-modal progress window while a large file
+ * is read or written in the background, so that the sheet stays as it is meanwhile.
+ */
+class FileMenuController : public QObject
+{
+    Q_OBJECT
+
+public:
+    /** Finds an action by its command name ("mnuNew", "tb0.Open"); nullptr when absent. */
+    using ActionLookup = std::function<QAction*(const QString& name)>;
+
+    FileMenuController(MainModel& model, QWidget* window, const ActionLookup& action, QObject* parent = nullptr);
+    ~FileMenuController() override;
+
+    DocumentCommands& commands() { return m_commands; }
+    /** For the window's close guard: true lets the window close. */
+    bool closeRequested() { return m_commands.closeRequested(); }
+
+    /** The names the toolbar's Open drop-down entries may carry. */
+    static QStringList openDropDownNames(const QString& key);
+
+private:
+    void connectAction(const ActionLookup& action, const QStringList& names, const std::function<void()>& run);
+    void showProgress(const QString& label);
+    void hideProgress();
+
+    DocumentCommands m_commands;
+    QWidget* m_window;
+    QPointer<QProgressDialog> m_progress;
+};
+
+} // namespace quillon
