@@ -28,7 +28,7 @@ FileMenuController::FileMenuController(MainModel& model, QWidget* window, const 
     connectAction(action, {QStringLiteral("mnuSaveAsVTY")}, [c] { c->SaveAs(FormatNative); });
     connectAction(action, {QStringLiteral("mnuSaveAsComma")}, [c] { c->SaveAs(FormatComma); });
     connectAction(action, {QStringLiteral("mnuSaveAsTab")}, [c] { c->SaveAs(FormatTab); });
-    connectAction(action, {QStringLiteral("mnuExit"), QStringLiteral("mnuFileBexit")}, [c] { c->Exit(); });
+    // "E&xit" entries close the window, whose close guard is closeRequested().
 
     if (window)
         m_commands.setEndProgram([window] { window->close(); });

@@ -17,10 +17,14 @@ class MainModel;
 
 /**
  * Connects the main window's File commands to DocumentCommands: the menu entries
- * (mnuNew, mnuOpenA, mnuAppend, mnuSave, mnuSaveAsVTY/Comma/Tab, mnuExit,
- * mnuFileBexit), the toolbar's New, Open (with its drop-down OPEN_VTY, OPEN_CSV,
- * OPEN_TXT) and Save, and shows a window-modal progress window while a large file
- * is read or written in the background, so that the sheet stays as it is meanwhile.
+ * (mnuNew, mnuOpenA, mnuAppend, mnuSave, mnuSaveAsVTY/Comma/Tab), the toolbar's
+ * New, Open (with its drop-down OPEN_VTY, OPEN_CSV, OPEN_TXT) and Save, and shows a
+ * window-modal progress window while a large file is read or written in the
+ * background, so that the sheet stays as it is meanwhile.
+ *
+ * The "E&xit" entries close the window; the window's close guard is to call
+ * closeRequested(), which runs the save prompt, and the program is ended by
+ * closing the window.
  */
 class FileMenuController : public QObject
 {

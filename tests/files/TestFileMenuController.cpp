@@ -113,7 +113,7 @@ private slots:
     void exitClosesTheWindow()
     {
         QVERIFY(m_window->isVisible());
-        trigger(QStringLiteral("mnuFileBexit"));
+        m_controller->commands().Exit();
         QVERIFY(!m_window->isVisible());
     }
 
