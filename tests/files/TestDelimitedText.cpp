@@ -166,6 +166,16 @@ private slots:
         }
     }
 
+    void aSheetTooLargeForTheFileIsRefused()
+    {
+        // Few bytes that would make a huge grid of empty cells: many short lines and one wide one.
+        QByteArray bytes = QByteArray(300000, '\n') + QByteArray(400, ',') + "\n";
+        RecordSheet s;
+        QString error;
+        QVERIFY(!readText(bytes, FormatComma, s, &error));
+        QVERIFY2(error.contains(QStringLiteral("more than Quillon can hold")), qPrintable(error));
+    }
+
     void largeFilesAcrossReadPieces()
     {
         // Several megabytes, so rows, quoted line breaks and multi-byte characters fall
