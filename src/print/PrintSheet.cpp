@@ -249,26 +249,30 @@ void PrintSheet::paintPage(QPainter& painter, int page) const
     renderer.paint(painter, page);
 }
 
-bool PrintSheet::print(QPagedPaintDevice& device, QString* error, const Progress& progress) const
+bool PrintSheet::print(QPagedPaintDevice& device, QString* error, const Progress& progress, int first,
+                       int last) const
 {
     auto fail = [error](const QString& text) {
         if (error)
             *error = text;
         return false;
     };
+    const int pages = pageCount();
+    first = std::clamp(first, 0, pages - 1);
+    last = last < 0 ? pages - 1 : std::clamp(last, first, pages - 1);
     device.setPageLayout(pageLayout());
     QPainter painter;
     if (!painter.begin(&device))
         return fail(QCoreApplication::translate("PrintSheet", "The printer or the output file could not be opened."));
     Renderer renderer(*this, &device);
-    const int pages = pageCount();
-    for (int page = 0; page < pages; ++page) {
-        if (page > 0 && !device.newPage()) {
+    const int total = last - first + 1;
+    for (int page = first; page <= last; ++page) {
+        if (page > first && !device.newPage()) {
             painter.end();
             return fail(QCoreApplication::translate("PrintSheet", "The printer did not accept a new page."));
         }
         renderer.paint(painter, page);
-        if (progress && !progress(page + 1, pages)) {
+        if (progress && !progress(page - first + 1, total)) {
             painter.end();
             return fail(QCoreApplication::translate("PrintSheet", "Printing was stopped."));
         }

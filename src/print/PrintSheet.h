@@ -143,11 +143,12 @@ public:
     /** Progress of print(): pages done, pages in all; returning false stops. */
     using Progress = std::function<bool(int done, int total)>;
     /**
-     * Prints every page on @p device: sets its page layout, paints page by page.
-     * Returns false with @p error set when the device cannot be painted on or the
-     * progress callback stopped the work.
+     * Prints pages @p first .. @p last (from 0; -1: the last page) on @p device: sets
+     * its page layout, paints page by page. Returns false with @p error set when the
+     * device cannot be painted on or the progress callback stopped the work.
      */
-    bool print(QPagedPaintDevice& device, QString* error = nullptr, const Progress& progress = {}) const;
+    bool print(QPagedPaintDevice& device, QString* error = nullptr, const Progress& progress = {}, int first = 0,
+               int last = -1) const;
 
     class Renderer;
 

@@ -1,0 +1,152 @@
+#include "print/ReportOptionsDialog.h"
+
+#include "print/PrintPreviewDialog.h"
+#include "print/PrintSheet.h"
+#include "sheet/RecordSheet.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QEvent>
+#include <QFormLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QVBoxLayout>
+
+namespace quillon {
+
+ReportOptionsDialog::ReportOptionsDialog(const RecordSheet& sheet, Platform& platform, QWidget* parent)
+    : QDialog(parent), m_form(sheet), m_platform(platform)
+{
+    setObjectName(QStringLiteral("frmReportOptions"));
+    setWindowTitle(QStringLiteral("Address Labels Printing"));
+
+    m_format = new QComboBox(this);
+    m_format->setObjectName(QStringLiteral("cboLabelFormat"));
+    m_format->addItems(ReportOptionsForm::formatNames());
+    m_format->setCurrentText(m_form.format());
+    m_fontSize = new QComboBox(this);
+    m_fontSize->setObjectName(QStringLiteral("cboFontSize"));
+    fillFontSizes();
+    // A new format brings its own font and the sizes that fit its rows.
+    connect(m_format, &QComboBox::currentTextChanged, this, [this](const QString& name) {
+        m_form.setFormat(name);
+        fillFontSizes();
+    });
+    connect(m_fontSize, &QComboBox::currentTextChanged, this,
+            [this](const QString& size) { m_form.setFontSize(size); });
+    auto* formatLabel = new QLabel(QStringLiteral("Mailing Label Format:"), this);
+    formatLabel->setBuddy(m_format);
+    auto* sizeLabel = new QLabel(QStringLiteral("Font Size:"), this);
+    sizeLabel->setBuddy(m_fontSize);
+
+    m_skip = new QCheckBox(QStringLiteral("Skip incompleted address"), this);
+    m_skip->setObjectName(QStringLiteral("chkSkip"));
+    m_skip->setChecked(m_form.skipIncomplete());
+    connect(m_skip, &QCheckBox::toggled, this, [this](bool on) { m_form.setSkipIncomplete(on); });
+
+    auto* countryFrame = new QGroupBox(QStringLiteral("Print Country Name"), this);
+    countryFrame->setObjectName(QStringLiteral("fraCountry"));
+    m_country = new QLineEdit(m_form.countryText(), countryFrame);
+    m_country->setObjectName(QStringLiteral("txtCountry"));
+    m_printCountry = new QCheckBox(QStringLiteral("Print on the 4th line"), countryFrame);
+    m_printCountry->setObjectName(QStringLiteral("chkCountry"));
+    m_printCountry->setChecked(m_form.printCountry());
+    m_country->setEnabled(m_form.printCountry());
+    connect(m_country, &QLineEdit::textChanged, this, [this](const QString& text) { m_form.setCountryText(text); });
+    // The country text is only edited while it is to print.
+    connect(m_printCountry, &QCheckBox::toggled, this, [this](bool on) {
+        m_form.setPrintCountry(on);
+        m_country->setEnabled(on);
+    });
+    auto* countryLayout = new QVBoxLayout(countryFrame);
+    countryLayout->addWidget(m_country);
+    countryLayout->addWidget(m_printCountry);
+
+    auto* area = new QGroupBox(QStringLiteral("Print Area"), this);
+    area->setObjectName(QStringLiteral("fraPrintArea"));
+    m_all = new QRadioButton(QStringLiteral("All"), area);
+    m_all->setObjectName(QStringLiteral("OpDataSource0"));
+    m_selected = new QRadioButton(area);
+    m_selected->setObjectName(QStringLiteral("OpDataSource1"));
+    m_all->setChecked(true);
+    connect(m_all, &QRadioButton::toggled, this, [this](bool on) {
+        m_form.setDataSource(on ? ReportOptionsForm::AllRecords : ReportOptionsForm::SelectedRows);
+    });
+    auto* areaLayout = new QVBoxLayout(area);
+    areaLayout->addWidget(m_all);
+    areaLayout->addWidget(m_selected);
+
+    auto* hint = new QLabel(ReportOptionsForm::hint(), this);
+    hint->setObjectName(QStringLiteral("lblHint"));
+    hint->setWordWrap(true);
+
+    m_print = new QPushButton(QStringLiteral("&Print && Preview"), this);
+    m_print->setObjectName(QStringLiteral("cmdPrint"));
+    m_print->setDefault(true);
+    m_cancel = new QPushButton(QStringLiteral("&Cancel"), this);
+    m_cancel->setObjectName(QStringLiteral("cmdCancel"));
+    connect(m_print, &QPushButton::clicked, this, &ReportOptionsDialog::cmdPrint_Click);
+    connect(m_cancel, &QPushButton::clicked, this, &QDialog::reject);
+
+    auto* fields = new QFormLayout;
+    fields->addRow(formatLabel, m_format);
+    fields->addRow(sizeLabel, m_fontSize);
+    fields->addRow(m_skip);
+    auto* left = new QVBoxLayout;
+    left->addLayout(fields);
+    left->addWidget(countryFrame);
+    left->addWidget(area);
+    auto* buttons = new QVBoxLayout;
+    buttons->addWidget(m_print);
+    buttons->addWidget(m_cancel);
+    buttons->addStretch(1);
+    auto* top = new QHBoxLayout;
+    top->addLayout(left, 1);
+    top->addLayout(buttons);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(top);
+    layout->addWidget(hint);
+
+    m_selected->setText(m_form.selectedRowsCaption());
+}
+
+ReportOptionsDialog::~ReportOptionsDialog() = default;
+
+void ReportOptionsDialog::fillFontSizes()
+{
+    const QString size = m_form.fontSize();
+    const QSignalBlocker block(m_fontSize);
+    m_fontSize->clear();
+    m_fontSize->addItems(m_form.fontSizes());
+    m_fontSize->setCurrentText(size);
+}
+
+bool ReportOptionsDialog::event(QEvent* event)
+{
+    if (event->type() == QEvent::WindowActivate) {
+        m_form.refreshSelection();
+        m_selected->setText(m_form.selectedRowsCaption());
+    }
+    return QDialog::event(event);
+}
+
+void ReportOptionsDialog::cmdPrint_Click()
+{
+    std::unique_ptr<PrintSheet> print = m_form.makePrintSheet();
+    bool printed = false;
+    if (m_previewer) {
+        printed = m_previewer(*print);
+    } else {
+        PrintPreviewDialog preview(*print, m_platform, false, this);
+        preview.exec();
+        printed = preview.hasOutput();
+    }
+    if (printed)
+        accept();
+}
+
+} // namespace quillon

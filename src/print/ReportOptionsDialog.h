@@ -1,0 +1,64 @@
+#pragma once
+
+#include "print/LabelPrint.h"
+
+#include <QDialog>
+
+#include <functional>
+
+class QCheckBox;
+class QComboBox;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
+
+namespace quillon {
+
+class Platform;
+class PrintSheet;
+class RecordSheet;
+
+/**
+ * "Address Labels Printing" (frmReportOptions): label format, font size, skipping
+ * incomplete addresses, the country line and the print area. A view over
+ * ReportOptionsForm; "&Print && Preview" lays out the labels and opens the preview.
+ */
+class ReportOptionsDialog : public QDialog
+{
+    Q_OBJECT
+
+public:
+    ReportOptionsDialog(const RecordSheet& sheet, Platform& platform, QWidget* parent = nullptr);
+    ~ReportOptionsDialog() override;
+
+    ReportOptionsForm& form() { return m_form; }
+
+    /** Replaces the preview (tests); returns whether something was printed. */
+    using Previewer = std::function<bool(PrintSheet&)>;
+    void setPreviewer(Previewer previewer) { m_previewer = std::move(previewer); }
+
+    /** "&Print && Preview". */
+    void cmdPrint_Click();
+
+protected:
+    bool event(QEvent* event) override;
+
+private:
+    void fillFontSizes();
+
+    ReportOptionsForm m_form;
+    Platform& m_platform;
+    Previewer m_previewer;
+
+    QComboBox* m_format = nullptr;
+    QComboBox* m_fontSize = nullptr;
+    QCheckBox* m_skip = nullptr;
+    QLineEdit* m_country = nullptr;
+    QCheckBox* m_printCountry = nullptr;
+    QRadioButton* m_all = nullptr;
+    QRadioButton* m_selected = nullptr;
+    QPushButton* m_print = nullptr;
+    QPushButton* m_cancel = nullptr;
+};
+
+} // namespace quillon

@@ -1,0 +1,366 @@
+// The print dialogs and the preview, driven offscreen: every control as designed,
+// the print sheet they set up, and the preview's printing and PDF saving.
+
+#include "PdfReader.h"
+
+#include "print/PrintPreviewDialog.h"
+#include "print/PrintSheetDialog.h"
+#include "print/ReportOptionsDialog.h"
+#include "sheet/RecordSheet.h"
+#include "testsupport/TestPlatform.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPrinter>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QToolButton>
+
+using namespace quillon;
+using namespace quillon::test;
+
+namespace {
+
+void fill(RecordSheet& s, int cols, int records)
+{
+    s.setCols(cols);
+    s.setRows(records + 1);
+    for (int c = 0; c < cols; ++c) {
+        s.setTitle(c, QStringLiteral("T%1").arg(c + 1));
+        s.setColumnWidth(c, 1000);
+    }
+    for (int r = 1; r <= records; ++r)
+        for (int c = 0; c < cols; ++c)
+            s.setText(r, c, QStringLiteral("r%1c%2").arg(r).arg(c));
+}
+
+template<typename T> T* child(QWidget* w, const char* name)
+{
+    T* c = w->findChild<T*>(QLatin1String(name));
+    if (!c)
+        qWarning("no %s", name);
+    return c;
+}
+
+} // namespace
+
+class TestPrintDialogs : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_dir;
+
+private slots:
+    void initTestCase() { QVERIFY(m_dir.isValid()); }
+
+    void printSheetDialogAsDesigned()
+    {
+        RecordSheet s;
+        fill(s, 12, 5);
+        s.setColumnHidden(2, true);
+        s.setSelectionMode(RecordSheet::SelectionMode::Rows);
+        s.setSelectedRows({{2, 4}});
+        TestPlatform platform;
+        PrintSheetDialog dialog(s, platform);
+        QCOMPARE(dialog.objectName(), QStringLiteral("frmPrintSheet"));
+        QCOMPARE(dialog.windowTitle(), QStringLiteral("Print Sheet "));
+
+        auto* fd = child<QTableWidget>(&dialog, "fd");
+        QVERIFY(fd);
+        QCOMPARE(fd->rowCount(), 12);
+        QCOMPARE(fd->columnCount(), 3);
+        QCOMPARE(fd->horizontalHeaderItem(0)->text(), QStringLiteral("Col"));
+        QCOMPARE(fd->horizontalHeaderItem(1)->text(), QStringLiteral("Title"));
+        QCOMPARE(fd->horizontalHeaderItem(2)->text(), QStringLiteral("Print"));
+        QCOMPARE(fd->item(11, 0)->text(), QStringLiteral("12"));
+        QCOMPARE(fd->item(11, 0)->textAlignment(), int(Qt::AlignCenter));
+        QCOMPARE(fd->item(11, 1)->text(), QStringLiteral("T12"));
+        QCOMPARE(fd->item(2, 2)->checkState(), Qt::Unchecked);
+        QCOMPARE(fd->item(3, 2)->checkState(), Qt::Checked);
+        QVERIFY(std::abs(fd->columnWidth(0) * 1440 / dialog.logicalDpiX() - 500) <= 1440 / dialog.logicalDpiX());
+
+        QCOMPARE(child<QGroupBox>(&dialog, "fraPrintArea")->title(), QStringLiteral("Print Area"));
+        QCOMPARE(child<QRadioButton>(&dialog, "OpDataSource0")->text(), QStringLiteral("All"));
+        QVERIFY(child<QRadioButton>(&dialog, "OpDataSource0")->isChecked());
+        QCOMPARE(child<QRadioButton>(&dialog, "OpDataSource1")->text(), QStringLiteral("Slected rows (3)"));
+        QCOMPARE(child<QGroupBox>(&dialog, "fraOrientation")->title(), QStringLiteral("Orintation"));
+        QCOMPARE(child<QRadioButton>(&dialog, "OpOrin0")->text(), QStringLiteral("Portrait"));
+        QVERIFY(child<QRadioButton>(&dialog, "OpOrin0")->isChecked());
+        QCOMPARE(child<QRadioButton>(&dialog, "OpOrin1")->text(), QStringLiteral("Landscape"));
+        QCOMPARE(child<QGroupBox>(&dialog, "fraScale")->title(), QStringLiteral("Print Scale"));
+        QCOMPARE(child<QLabel>(&dialog, "lblScaleNote")->text(), QStringLiteral("Max 100 Min   50"));
+        QCOMPARE(child<QLineEdit>(&dialog, "txtScale")->text(), QStringLiteral("75"));
+        QCOMPARE(child<QPushButton>(&dialog, "cmdPrint")->text(), QStringLiteral("&Print && Preview"));
+        QCOMPARE(child<QPushButton>(&dialog, "cmdCancel")->text(), QStringLiteral("&Cancel"));
+
+        // The caption is read again each time the dialog is activated.
+        s.setSelectedRows({{1, 5}});
+        QEvent activate(QEvent::WindowActivate);
+        QApplication::sendEvent(&dialog, &activate);
+        QCOMPARE(child<QRadioButton>(&dialog, "OpDataSource1")->text(), QStringLiteral("Slected rows (5)"));
+    }
+
+    void printSheetDialogSetsUpThePrint()
+    {
+        RecordSheet s;
+        fill(s, 4, 3);
+        TestPlatform platform;
+        PrintSheetDialog dialog(s, platform);
+        auto* fd = child<QTableWidget>(&dialog, "fd");
+        fd->item(1, 2)->setCheckState(Qt::Unchecked);
+        child<QRadioButton>(&dialog, "OpOrin1")->setChecked(true);
+        auto* scale = child<QLineEdit>(&dialog, "txtScale");
+        auto* up = child<QToolButton>(&dialog, "UpDownColUp");
+        auto* down = child<QToolButton>(&dialog, "UpDownColDown");
+        scale->setText(QStringLiteral("99"));
+        up->click();
+        QCOMPARE(scale->text(), QStringLiteral("100"));
+        up->click();
+        QCOMPARE(scale->text(), QStringLiteral("100"));
+        scale->setText(QStringLiteral("51"));
+        down->click();
+        down->click();
+        QCOMPARE(scale->text(), QStringLiteral("50"));
+
+        struct Seen
+        {
+            int calls = 0;
+            int width0 = -1, width1 = -1, scale = -1;
+            QPageLayout::Orientation orientation = QPageLayout::Portrait;
+            QString header;
+        } seen;
+        auto look = [&seen](PrintSheet& print) {
+            ++seen.calls;
+            seen.width0 = print.columnWidth(0);
+            seen.width1 = print.columnWidth(1);
+            seen.scale = print.scale();
+            seen.orientation = print.orientation();
+            seen.header = print.header();
+        };
+        dialog.setPreviewer([&](PrintSheet& print) {
+            look(print);
+            return false;
+        });
+        child<QPushButton>(&dialog, "cmdPrint")->click();
+        QCOMPARE(seen.calls, 1);
+        QCOMPARE(seen.width0, 1200);
+        QCOMPARE(seen.width1, 0);
+        QCOMPARE(seen.orientation, QPageLayout::Landscape);
+        QCOMPARE(seen.scale, 50);
+        QCOMPARE(seen.header, QStringLiteral("Mervane Quillon"));
+        QCOMPARE(dialog.result(), int(QDialog::Rejected));
+
+        scale->setText(QStringLiteral("big"));
+        dialog.setPreviewer([&](PrintSheet& print) {
+            look(print);
+            return true;
+        });
+        child<QPushButton>(&dialog, "cmdPrint")->click();
+        QCOMPARE(seen.calls, 2);
+        QCOMPARE(seen.scale, 100);
+        QCOMPARE(dialog.result(), int(QDialog::Accepted));
+    }
+
+    void reportOptionsDialogAsDesigned()
+    {
+        RecordSheet s;
+        fill(s, 10, 4);
+        s.setSelectionMode(RecordSheet::SelectionMode::Rows);
+        s.setSelectedRows({{1, 2}});
+        TestPlatform platform;
+        ReportOptionsDialog dialog(s, platform);
+        QCOMPARE(dialog.objectName(), QStringLiteral("frmReportOptions"));
+        QCOMPARE(dialog.windowTitle(), QStringLiteral("Address Labels Printing"));
+        auto* format = child<QComboBox>(&dialog, "cboLabelFormat");
+        QCOMPARE(format->count(), 3);
+        QCOMPARE(format->itemText(0), QStringLiteral("3 x 10"));
+        QCOMPARE(format->itemText(1), QStringLiteral("2 x 10"));
+        QCOMPARE(format->itemText(2), QStringLiteral("2 x 5"));
+        QCOMPARE(format->currentText(), QStringLiteral("3 x 10"));
+        auto* size = child<QComboBox>(&dialog, "cboFontSize");
+        QCOMPARE(size->currentText(), QStringLiteral("10"));
+        QCOMPARE(child<QCheckBox>(&dialog, "chkSkip")->text(), QStringLiteral("Skip incompleted address"));
+        QCOMPARE(child<QGroupBox>(&dialog, "fraCountry")->title(), QStringLiteral("Print Country Name"));
+        auto* country = child<QLineEdit>(&dialog, "txtCountry");
+        auto* printCountry = child<QCheckBox>(&dialog, "chkCountry");
+        QCOMPARE(country->text(), QStringLiteral("U.S.A."));
+        QCOMPARE(printCountry->text(), QStringLiteral("Print on the 4th line"));
+        QVERIFY(!printCountry->isChecked());
+        QVERIFY(!country->isEnabled());
+        QCOMPARE(child<QRadioButton>(&dialog, "OpDataSource0")->text(), QStringLiteral("All"));
+        QCOMPARE(child<QRadioButton>(&dialog, "OpDataSource1")->text(), QStringLiteral("Slected rows (2)"));
+        QCOMPARE(child<QLabel>(&dialog, "lblHint")->text(),
+                 QStringLiteral("Select standard address labels format, Print Country Name and Print Area options. "
+                                "Preview before printing to get best results."));
+        const QList<QLabel*> labels = dialog.findChildren<QLabel*>();
+        QStringList texts;
+        for (QLabel* l : labels)
+            texts << l->text();
+        QVERIFY(texts.contains(QStringLiteral("Mailing Label Format:")));
+        QVERIFY(texts.contains(QStringLiteral("Font Size:")));
+
+        format->setCurrentText(QStringLiteral("2 x 5"));
+        QCOMPARE(size->currentText(), QStringLiteral("16"));
+        QVERIFY(size->findText(QStringLiteral("24")) >= 0);
+        printCountry->setChecked(true);
+        QVERIFY(country->isEnabled());
+        country->setText(QStringLiteral("Canada"));
+        child<QCheckBox>(&dialog, "chkSkip")->setChecked(true);
+        child<QRadioButton>(&dialog, "OpDataSource1")->setChecked(true);
+        s.setText(2, 4, QString());
+
+        int calls = 0;
+        QString family;
+        double size16 = 0;
+        int rowHeight = 0;
+        QStringList cellTexts;
+        dialog.setPreviewer([&](PrintSheet& print) {
+            ++calls;
+            family = print.fontFamily();
+            size16 = print.fontPointSize();
+            rowHeight = print.defaultRowHeight();
+            cellTexts = QStringList{print.cells()->text(1, 0), print.cells()->text(4, 0), print.cells()->text(1, 1)};
+            return false;
+        });
+        child<QPushButton>(&dialog, "cmdPrint")->click();
+        QCOMPARE(calls, 1);
+        QCOMPARE(family, QStringLiteral("Times New Roman"));
+        QCOMPARE(size16, 16.0);
+        QCOMPARE(rowHeight, 480);
+        // Record 2 has no zip code and is skipped; only the selected rows print.
+        QCOMPARE(cellTexts, (QStringList{QStringLiteral("r1c0"), QStringLiteral("Canada"), QString()}));
+    }
+
+    void previewPaintsOnlyThePagesShown()
+    {
+        RecordSheet s;
+        fill(s, 3, 20000);
+        PrintSheetForm form(s);
+        const auto print = form.makePrintSheet();
+        QVERIFY(print->pageCount() > 200);
+        TestPlatform platform;
+        PrintPreviewDialog preview(*print, platform, true);
+        QCOMPARE(preview.pagesPainted(), 1);
+        QCOMPARE(preview.currentPage(), 0);
+        QCOMPARE(child<QLabel>(&preview, "lblPages")->text(), QStringLiteral(" / %1 ").arg(print->pageCount()));
+        QVERIFY(!child<QAction>(&preview, "actPreviousPage")->isEnabled());
+        child<QAction>(&preview, "actNextPage")->trigger();
+        QCOMPARE(preview.currentPage(), 1);
+        QCOMPARE(preview.pagesPainted(), 2);
+        child<QAction>(&preview, "actLastPage")->trigger();
+        QCOMPARE(preview.currentPage(), print->pageCount() - 1);
+        QVERIFY(!child<QAction>(&preview, "actNextPage")->isEnabled());
+        QCOMPARE(preview.pagesPainted(), 3);
+
+        // The page shown is the page printed: ink where the first cells are.
+        preview.showPage(0);
+        const QImage image = preview.shownImage();
+        const double px = image.width() / 612.0;
+        int dark = 0;
+        for (int y = int(54 * px); y < int(66 * px); ++y)
+            for (int x = int(36 * px); x < int(90 * px); ++x)
+                dark += qGray(image.pixel(x, y)) < 128;
+        QVERIFY(dark > 10);
+        QCOMPARE(image.width(), int(8.5 * preview.logicalDpiX()));
+    }
+
+    void previewSavesAPdf()
+    {
+        RecordSheet s;
+        fill(s, 2, 150);
+        PrintSheetForm form(s);
+        form.setScaleText(QStringLiteral("100"));
+        const auto print = form.makePrintSheet();
+        TestPlatform platform;
+        PrintPreviewDialog preview(*print, platform, true);
+        const QString path = m_dir.filePath(QStringLiteral("saved.pdf"));
+        platform.saveAnswers.enqueue(path);
+        child<QAction>(&preview, "actSavePdf")->trigger();
+        QCOMPARE(platform.saveRequests.size(), 1);
+        QCOMPARE(platform.saveRequests.first().defaultSuffix, QStringLiteral("pdf"));
+        QVERIFY(platform.messages.isEmpty());
+        QVERIFY(preview.hasOutput());
+        const PdfReader read(path);
+        QCOMPARE(read.pageCount(), 3);
+        QVERIFY(read.page(2).find(QStringLiteral("r150c1")));
+
+        // Cancelled: nothing happens. A folder that does not exist: a message.
+        PrintPreviewDialog again(*print, platform, true);
+        again.savePdf();
+        QVERIFY(!again.hasOutput());
+        platform.saveAnswers.enqueue(m_dir.filePath(QStringLiteral("no/such/folder/x.pdf")));
+        again.savePdf();
+        QCOMPARE(platform.messages.size(), 1);
+        QCOMPARE(platform.messages.first().icon, Platform::Critical);
+        QVERIFY(!again.hasOutput());
+    }
+
+    void previewPrintsThroughThePrinter()
+    {
+        RecordSheet s;
+        fill(s, 2, 150);
+        PrintSheetForm form(s);
+        form.setScaleText(QStringLiteral("100"));
+        const auto print = form.makePrintSheet();
+        TestPlatform platform;
+        PrintPreviewDialog preview(*print, platform, true);
+        const QString path = m_dir.filePath(QStringLiteral("printed.pdf"));
+        QPageSize offered;
+        preview.setPrinterDialog([&](QPrinter& printer) {
+            offered = printer.pageLayout().pageSize();
+            printer.setOutputFormat(QPrinter::PdfFormat);
+            printer.setOutputFileName(path);
+            printer.setPrintRange(QPrinter::PageRange);
+            printer.setFromTo(2, 3);
+            // The user picks landscape paper in the printer dialog.
+            printer.setPageOrientation(QPageLayout::Landscape);
+            return true;
+        });
+        child<QAction>(&preview, "actPrint")->trigger();
+        QCOMPARE(offered.id(), QPageSize::Letter);
+        QVERIFY(platform.messages.isEmpty());
+        QVERIFY(preview.hasOutput());
+        QCOMPARE(print->orientation(), QPageLayout::Landscape);
+        const PdfReader read(path);
+        QCOMPARE(read.pageCount(), 2);
+        QCOMPARE(read.page(0).size, QSizeF(792, 612));
+        // Landscape pages hold 43 rows: the second page starts with record 44.
+        QVERIFY(read.page(0).find(QStringLiteral("r44c0")));
+        QVERIFY(!read.page(0).find(QStringLiteral("r43c0")));
+        QVERIFY(read.page(1).find(QStringLiteral("r87c0")));
+    }
+
+    void labelPreviewKeepsTheStock()
+    {
+        RecordSheet s;
+        fill(s, 10, 5);
+        ReportOptionsForm form(s);
+        const auto print = form.makePrintSheet();
+        TestPlatform platform;
+        PrintPreviewDialog preview(*print, platform, false);
+        const QString path = m_dir.filePath(QStringLiteral("labels.pdf"));
+        preview.setPrinterDialog([&](QPrinter& printer) {
+            printer.setOutputFormat(QPrinter::PdfFormat);
+            printer.setOutputFileName(path);
+            printer.setPageSize(QPageSize(QPageSize::A4));
+            return true;
+        });
+        preview.printPages();
+        QCOMPARE(print->pageSize().id(), QPageSize::Letter);
+        const PdfReader read(path);
+        QCOMPARE(read.pageCount(), 1);
+        QCOMPARE(read.page(0).size, QSizeF(612, 792));
+    }
+};
+
+QTEST_MAIN(TestPrintDialogs)
+#include "TestPrintDialogs.moc"
