@@ -7,11 +7,31 @@
 #include "contact/WebLinks.h"
 #include "ui/Platform.h"
 
+#include <QAction>
+
 namespace quillon {
 
 ContactCommands::ContactCommands(MainModel& model, QWidget* window, QObject* parent)
     : QObject(parent), m_model(model), m_window(window)
 {}
+
+ContactCommands::ContactCommands(MainModel& model, QWidget* window, const ActionLookup& action,
+                                 QObject* parent)
+    : ContactCommands(model, window, parent)
+{
+    connectAction(action, QStringLiteral("mnuTools_DialPhone"), &ContactCommands::runDialPhone);
+    connectAction(action, CommandStates::button(0, QStringLiteral("phone")), &ContactCommands::runDialPhone);
+    connectAction(action, QStringLiteral("mnuMap"), &ContactCommands::showMap);
+    connectAction(action, CommandStates::button(0, QStringLiteral("map")), &ContactCommands::showMap);
+    connectAction(action, QStringLiteral("mnuWeb"), &ContactCommands::openHomePage);
+}
+
+void ContactCommands::connectAction(const ActionLookup& action, const QString& name,
+                                    void (ContactCommands::*run)())
+{
+    if (QAction* a = action ? action(name) : nullptr)
+        connect(a, &QAction::triggered, this, run);
+}
 
 DialDialog* ContactCommands::dialPhone()
 {

@@ -3,6 +3,9 @@
 #include <QObject>
 #include <QPointer>
 
+#include <functional>
+
+class QAction;
 class QWidget;
 
 namespace quillon {
@@ -19,8 +22,15 @@ class ContactCommands : public QObject
     Q_OBJECT
 
 public:
+    /** Finds an action by its command name ("mnuMap", "tb0.map"); nullptr when absent. */
+    using ActionLookup = std::function<QAction*(const QString& name)>;
+
     /** @p window is the dialer's parent. */
     ContactCommands(MainModel& model, QWidget* window, QObject* parent = nullptr);
+    /** The same, with the commands connected to the window's actions: "&Dial Phone"
+     *  (mnuTools_DialPhone) and the toolbar's "phone", "Intenet &Map" (mnuMap) and
+     *  the toolbar's "map", and "Quillon on the &Web" (mnuWeb). */
+    ContactCommands(MainModel& model, QWidget* window, const ActionLookup& action, QObject* parent = nullptr);
 
     /**
      * Dial Phone: loads the dialer, puts the current record's number into it (with
@@ -37,6 +47,9 @@ public:
     void openHomePage();
 
 private:
+    void connectAction(const ActionLookup& action, const QString& name, void (ContactCommands::*run)());
+    void runDialPhone() { dialPhone(); }
+
     MainModel& m_model;
     QWidget* m_window;
     QPointer<DialDialog> m_dialer;

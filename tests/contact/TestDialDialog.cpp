@@ -5,6 +5,7 @@
 #include "contact/DialDialog.h"
 #include "testsupport/TestPlatform.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -358,6 +359,31 @@ private slots:
         m_commands->openHomePage();
         QCOMPARE(m_platform->openedUrls.size(), 2);
         QCOMPARE(m_platform->openedUrls.last(), QUrl(QStringLiteral("https://quillon.example.org/")));
+    }
+
+    void commandsFollowTheWindowsActions()
+    {
+        QHash<QString, QAction*> actions;
+        for (const char* name : {"mnuTools_DialPhone", "tb0.phone", "mnuMap", "tb0.map", "mnuWeb"})
+            actions.insert(QLatin1String(name), new QAction(QLatin1String(name), m_window.get()));
+        ContactCommands commands(*m_model, m_window.get(),
+                                 [&](const QString& name) { return actions.value(name); });
+        setPhone(QString());
+
+        actions.value(QStringLiteral("mnuMap"))->trigger();
+        actions.value(QStringLiteral("tb0.map"))->trigger();
+        QCOMPARE(m_platform->openedUrls.size(), 2);
+        QVERIFY(m_platform->openedUrls.at(1).toString().contains(QLatin1String("/py/maps.py?")));
+        actions.value(QStringLiteral("mnuWeb"))->trigger();
+        QCOMPARE(m_platform->openedUrls.size(), 3);
+        QCOMPARE(m_platform->openedUrls.last(), QUrl(QStringLiteral("https://quillon.example.org/")));
+
+        for (const char* name : {"mnuTools_DialPhone", "tb0.phone"}) {
+            QVERIFY(!commands.dialer());
+            actions.value(QLatin1String(name))->trigger();
+            QVERIFY(commands.dialer());
+            QVERIFY(closeDialog(commands.dialer()));
+        }
     }
 };
 
