@@ -118,7 +118,10 @@ int LabelCells::rowCount() const
 
 QString LabelCells::field(int record, int col) const
 {
-    return col < m_sheet.cols() ? m_sheet.text(record, col) : QString();
+    // The record sheet may have shrunk since the labels were set up.
+    if (col >= m_sheet.cols() || record < 1 || record >= m_sheet.rows())
+        return {};
+    return m_sheet.text(record, col);
 }
 
 QString LabelCells::text(int row, int col) const

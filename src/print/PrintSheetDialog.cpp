@@ -161,7 +161,11 @@ PrintSheetDialog::PrintSheetDialog(const RecordSheet& sheet, Platform& platform,
     showSelectionCaption();
 }
 
-PrintSheetDialog::~PrintSheetDialog() = default;
+PrintSheetDialog::~PrintSheetDialog()
+{
+    // The preview paints from the print sheet: it goes first.
+    delete m_preview;
+}
 
 void PrintSheetDialog::showSelectionCaption()
 {
@@ -179,17 +183,23 @@ bool PrintSheetDialog::event(QEvent* event)
 
 void PrintSheetDialog::cmdPrint_Click()
 {
-    std::unique_ptr<PrintSheet> print = m_form.makePrintSheet();
-    bool printed = false;
+    if (m_preview)
+        return;
+    m_printSheet = m_form.makePrintSheet();
     if (m_previewer) {
-        printed = m_previewer(*print);
-    } else {
-        PrintPreviewDialog preview(*print, m_platform, true, this);
-        preview.exec();
-        printed = preview.hasOutput();
+        if (m_previewer(*m_printSheet))
+            accept();
+        return;
     }
-    if (printed)
-        accept();
+    auto* preview = new PrintPreviewDialog(*m_printSheet, m_platform, true, this);
+    preview->setAttribute(Qt::WA_DeleteOnClose);
+    m_preview = preview;
+    // Once something was printed or saved, this dialog has done its work.
+    connect(preview, &QDialog::finished, this, [this, preview] {
+        if (preview->hasOutput())
+            accept();
+    });
+    preview->open();
 }
 
 } // namespace quillon

@@ -1,10 +1,13 @@
 #pragma once
 
 #include "print/SheetPrint.h"
+#include "print/PrintPreviewDialog.h"
 
 #include <QDialog>
+#include <QPointer>
 
 #include <functional>
+#include <memory>
 
 class QLineEdit;
 class QPushButton;
@@ -38,8 +41,10 @@ public:
     using Previewer = std::function<bool(PrintSheet&)>;
     void setPreviewer(Previewer previewer) { m_previewer = std::move(previewer); }
 
-    /** "&Print && Preview". */
+    /** "&Print && Preview": sets up the print sheet and opens the preview. */
     void cmdPrint_Click();
+    /** The preview now open, or nullptr. */
+    PrintPreviewDialog* previewDialog() const { return m_preview; }
 
 protected:
     bool event(QEvent* event) override;
@@ -50,6 +55,8 @@ private:
     PrintSheetForm m_form;
     Platform& m_platform;
     Previewer m_previewer;
+    std::unique_ptr<PrintSheet> m_printSheet;
+    QPointer<PrintPreviewDialog> m_preview;
 
     QTableWidget* m_fd = nullptr;
     QRadioButton* m_all = nullptr;

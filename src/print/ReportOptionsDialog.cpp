@@ -114,7 +114,11 @@ ReportOptionsDialog::ReportOptionsDialog(const RecordSheet& sheet, Platform& pla
     m_selected->setText(m_form.selectedRowsCaption());
 }
 
-ReportOptionsDialog::~ReportOptionsDialog() = default;
+ReportOptionsDialog::~ReportOptionsDialog()
+{
+    // The preview paints from the print sheet: it goes first.
+    delete m_preview;
+}
 
 void ReportOptionsDialog::fillFontSizes()
 {
@@ -136,17 +140,23 @@ bool ReportOptionsDialog::event(QEvent* event)
 
 void ReportOptionsDialog::cmdPrint_Click()
 {
-    std::unique_ptr<PrintSheet> print = m_form.makePrintSheet();
-    bool printed = false;
+    if (m_preview)
+        return;
+    m_printSheet = m_form.makePrintSheet();
     if (m_previewer) {
-        printed = m_previewer(*print);
-    } else {
-        PrintPreviewDialog preview(*print, m_platform, false, this);
-        preview.exec();
-        printed = preview.hasOutput();
+        if (m_previewer(*m_printSheet))
+            accept();
+        return;
     }
-    if (printed)
-        accept();
+    auto* preview = new PrintPreviewDialog(*m_printSheet, m_platform, false, this);
+    preview->setAttribute(Qt::WA_DeleteOnClose);
+    m_preview = preview;
+    // Once something was printed or saved, this dialog has done its work.
+    connect(preview, &QDialog::finished, this, [this, preview] {
+        if (preview->hasOutput())
+            accept();
+    });
+    preview->open();
 }
 
 } // namespace quillon

@@ -55,8 +55,20 @@ int SheetPrintCells::columnCount() const
     return m_sheet.cols();
 }
 
+bool SheetPrintCells::holds(int row, int col) const
+{
+    // The record sheet may have shrunk since the print was set up (a grab that
+    // clears the sheet while the preview is open): cells beyond it print empty.
+    if (row < 0 || row >= m_count || col < 0 || col >= m_sheet.cols())
+        return false;
+    const int r = sheetRow(row);
+    return r >= 1 && r < m_sheet.rows();
+}
+
 QString SheetPrintCells::text(int row, int col) const
 {
+    if (!holds(row, col))
+        return {};
     const int r = sheetRow(row);
     if (m_sheet.isCellEmpty(r, col))
         return {};
@@ -69,11 +81,15 @@ QString SheetPrintCells::text(int row, int col) const
 
 bool SheetPrintCells::isChecked(int row, int col) const
 {
+    if (!holds(row, col))
+        return false;
     return m_sheet.isChecked(sheetRow(row), col);
 }
 
 Qt::Alignment SheetPrintCells::alignment(int row, int col) const
 {
+    if (!holds(row, col))
+        return Qt::AlignLeft;
     const int r = sheetRow(row);
     switch (m_sheet.effectiveAlignment(r, col)) {
     case AlignCenter:
@@ -89,12 +105,17 @@ Qt::Alignment SheetPrintCells::alignment(int row, int col) const
 
 int SheetPrintCells::fontFlags(int row, int col) const
 {
+    if (!holds(row, col))
+        return 0;
     return m_sheet.style(sheetRow(row), col).flags & (CellStyle::Bold | CellStyle::Italic | CellStyle::Underline);
 }
 
 int SheetPrintCells::rowHeight(int row) const
 {
-    return m_sheet.rowHeight(sheetRow(row));
+    if (row < 0 || row >= m_count)
+        return -1;
+    const int r = sheetRow(row);
+    return r >= 1 && r < m_sheet.rows() ? m_sheet.rowHeight(r) : -1;
 }
 
 // ---- PrintSheetForm -------------------------------------------------------------

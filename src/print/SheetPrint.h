@@ -48,6 +48,8 @@ public:
     int sheetRow(int row) const { return m_rows.empty() ? m_first + row : m_rows[size_t(row)]; }
 
 private:
+    bool holds(int row, int col) const;
+
     const RecordSheet& m_sheet;
     int m_first = 1;
     int m_count = 0;

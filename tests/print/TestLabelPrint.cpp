@@ -392,6 +392,18 @@ private slots:
         QVERIFY(read.page(0).textIn(labelPt(form.labelFormat(), 2, 0)).startsWith(QStringLiteral("Name6 ")));
     }
 
+    void sheetShrinkingAfterSetUpPrintsWhatIsLeft()
+    {
+        RecordSheet* s = newSheet(this);
+        addNumbered(*s, 6);
+        ReportOptionsForm form(*s);
+        const auto print = form.makePrintSheet();
+        s->setRows(3);
+        const QStringList words = PdfReader(pdf(*print)).allWords();
+        QVERIFY(words.contains(QStringLiteral("Name2")));
+        QVERIFY(!words.contains(QStringLiteral("Name3")));
+    }
+
     void noRecordPrintsAnEmptyPage()
     {
         RecordSheet* s = newSheet(this);

@@ -3,6 +3,9 @@
 
 #include "PdfReader.h"
 
+#include "app/MainModel.h"
+#include "app/SettingsStore.h"
+#include "print/PrintMenuController.h"
 #include "print/PrintPreviewDialog.h"
 #include "print/PrintSheetDialog.h"
 #include "print/ReportOptionsDialog.h"
@@ -40,6 +43,12 @@ void fill(RecordSheet& s, int cols, int records)
     for (int r = 1; r <= records; ++r)
         for (int c = 0; c < cols; ++c)
             s.setText(r, c, QStringLiteral("r%1c%2").arg(r).arg(c));
+}
+
+/** Carries out the deletions that closed dialogs asked for. */
+void flushDeletes()
+{
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
 template<typename T> T* child(QWidget* w, const char* name)
@@ -238,6 +247,80 @@ private slots:
         QCOMPARE(rowHeight, 480);
         // Record 2 has no zip code and is skipped; only the selected rows print.
         QCOMPARE(cellTexts, (QStringList{QStringLiteral("r1c0"), QStringLiteral("Canada"), QString()}));
+    }
+
+    void printAndPreviewOpensThePreview()
+    {
+        RecordSheet s;
+        fill(s, 3, 200);
+        TestPlatform platform;
+        PrintSheetDialog dialog(s, platform);
+        dialog.show();
+        child<QPushButton>(&dialog, "cmdPrint")->click();
+        QPointer<PrintPreviewDialog> preview = dialog.previewDialog();
+        QVERIFY(preview);
+        QVERIFY(preview->isVisible());
+        QCOMPARE(preview->pagesPainted(), 1);
+        // Closing the preview without output leaves the dialog open.
+        child<QAction>(preview, "actClose")->trigger();
+        flushDeletes();
+        QVERIFY(!preview);
+        QVERIFY(dialog.isVisible());
+
+        // Saving a PDF from the preview closes both.
+        child<QPushButton>(&dialog, "cmdPrint")->click();
+        preview = dialog.previewDialog();
+        QVERIFY(preview);
+        const QString path = m_dir.filePath(QStringLiteral("from-dialog.pdf"));
+        platform.saveAnswers.enqueue(path);
+        child<QAction>(preview, "actSavePdf")->trigger();
+        child<QAction>(preview, "actClose")->trigger();
+        flushDeletes();
+        QVERIFY(!preview);
+        QVERIFY(!dialog.isVisible());
+        QCOMPARE(dialog.result(), int(QDialog::Accepted));
+        QVERIFY(PdfReader(path).allWords().contains(QStringLiteral("r200c2")));
+    }
+
+    void menuCommandsOpenTheDialogs()
+    {
+        SettingsStore settings(m_dir.filePath(QStringLiteral("settings.ini")));
+        TestPlatform platform;
+        MainModel model(settings, platform, m_dir.filePath(QStringLiteral("Untitled1.vty")));
+        model.document().buildNewSheet();
+        QWidget window;
+        QAction sheetAction;
+        QAction labelsAction;
+        PrintMenuController controller(model, &window, [&](const QString& name) -> QAction* {
+            if (name == QLatin1String("mnuPrintSheet0"))
+                return &sheetAction;
+            if (name == QLatin1String("mnuPrint"))
+                return &labelsAction;
+            return nullptr;
+        });
+        window.show();
+        sheetAction.trigger();
+        QPointer<QDialog> dialog = controller.openDialog();
+        QVERIFY(dialog);
+        QCOMPARE(dialog->objectName(), QStringLiteral("frmPrintSheet"));
+        QVERIFY(dialog->isVisible());
+        QCOMPARE(dialog->parentWidget(), &window);
+        QCOMPARE(dialog->findChild<QTableWidget*>(QStringLiteral("fd"))->rowCount(), 10);
+        // One print dialog at a time.
+        labelsAction.trigger();
+        QCOMPARE(controller.openDialog(), dialog.data());
+        child<QPushButton>(dialog, "cmdCancel")->click();
+        flushDeletes();
+        QVERIFY(!dialog);
+        QVERIFY(!controller.openDialog());
+
+        labelsAction.trigger();
+        dialog = controller.openDialog();
+        QVERIFY(dialog);
+        QCOMPARE(dialog->objectName(), QStringLiteral("frmReportOptions"));
+        child<QPushButton>(dialog, "cmdCancel")->click();
+        flushDeletes();
+        QVERIFY(!dialog);
     }
 
     void previewPaintsOnlyThePagesShown()

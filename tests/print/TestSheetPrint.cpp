@@ -469,6 +469,20 @@ private slots:
         QVERIFY2(darkPixels(image, edge, 200) >= edge.height(), qPrintable(QString::number(darkPixels(image, edge, 200))));
     }
 
+    void sheetShrinkingAfterSetUpPrintsWhatIsLeft()
+    {
+        RecordSheet s;
+        fill(s, 3, 10);
+        PrintSheetForm form(s);
+        const auto sheet = form.makePrintSheet();
+        s.setRows(3);
+        s.setCols(2);
+        const QStringList words = PdfReader(pdf(*sheet)).allWords();
+        QVERIFY(words.contains(QStringLiteral("r2c1")));
+        QVERIFY(!words.contains(QStringLiteral("r1c2")));
+        QVERIFY(!words.contains(QStringLiteral("r5c0")));
+    }
+
     void noRecordsPrintsAnEmptyPage()
     {
         RecordSheet s;
