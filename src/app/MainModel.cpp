@@ -1,5 +1,7 @@
 #include "app/MainModel.h"
 
+#include "app/AppPaths.h"
+#include "app/CommandCatalog.h"
 #include "app/SettingsStore.h"
 #include "ui/Platform.h"
 
@@ -13,8 +15,12 @@ MainModel::MainModel(SettingsStore& settings, Platform& platform, const QString&
         m_commands.setEnabled(QStringLiteral("mnuSave"), on);
         m_commands.setEnabled(CommandStates::button(0, QStringLiteral("Save")), on);
     });
+    CommandCatalog::applyInitialStates(m_commands);
     m_commands.setEnabled(QStringLiteral("mnuSave"), false);
     m_commands.setEnabled(CommandStates::button(0, QStringLiteral("Save")), false);
+    applyPageStates();
+    connect(&sheet(), &RecordSheet::selectionChanged, this, &MainModel::updateSelectionPanel);
+    connect(&sheet(), &RecordSheet::wasReset, this, &MainModel::updateSelectionPanel);
 }
 
 MainModel::~MainModel() = default;
@@ -46,7 +52,95 @@ void MainModel::setCurrentPage(int page)
     if (page < ResultsPage || page > GuidePage || page == m_page)
         return;
     m_page = page;
+    applyPageStates();
     emit pageChanged(page);
+}
+
+void MainModel::applyPageStates()
+{
+    const QStringList shown = CommandCatalog::pageMenus(m_page);
+    for (const QString& name : CommandCatalog::pageDependentMenus())
+        m_commands.setVisible(name, shown.contains(name));
+    m_commands.setVisible(QStringLiteral("mnuHelpGuide"), m_page != GuidePage);
+    for (int t = 0; t < CommandCatalog::kToolbarCount; ++t)
+        m_commands.setVisible(CommandCatalog::toolbarName(t), t == m_page);
+}
+
+void MainModel::setFocusedGrid(Grid grid)
+{
+    if (grid == m_focused)
+        return;
+    m_focused = grid;
+    emit focusedGridChanged(grid);
+}
+
+void MainModel::setMouseMode(bool block)
+{
+    m_commands.setChecked(QStringLiteral("mnuMouseMode0"), !block);
+    m_commands.setChecked(QStringLiteral("mnuMouseMode1"), block);
+    m_commands.setChecked(CommandStates::button(0, QStringLiteral("RowMode")), !block);
+    m_commands.setChecked(CommandStates::button(0, QStringLiteral("BlockMode")), block);
+    m_panels.setText(ModePanel, block ? QStringLiteral("EDIT") : QStringLiteral("ROW"));
+    RecordSheet& s = sheet();
+    s.setSelectionMode(block ? RecordSheet::SelectionMode::Block : RecordSheet::SelectionMode::Rows);
+    if (!block && s.cols() > 0)
+        s.selectBlock(s.currentRow(), 0, s.currentRow(), s.cols() - 1);
+}
+
+void MainModel::setAlternateColor(bool on)
+{
+    m_commands.setChecked(QStringLiteral("mnuAlternateColor"), on);
+    m_commands.setChecked(CommandStates::button(0, QStringLiteral("AlternateColor")), on);
+}
+
+void MainModel::setAddressBoxShown(bool on)
+{
+    m_commands.setChecked(QStringLiteral("mnuViewDropBox"), on);
+}
+
+void MainModel::setFormPanelShown(bool on)
+{
+    m_commands.setChecked(QStringLiteral("mnuViewFb"), on);
+    m_formPanel.setShown(on);
+}
+
+void MainModel::setGridLines(bool on)
+{
+    m_commands.setChecked(QStringLiteral("mnuGrid"), on);
+}
+
+void MainModel::setVBarLeft(int twips)
+{
+    if (twips == m_vbarLeft)
+        return;
+    m_vbarLeft = twips;
+    emit vbarLeftChanged(twips);
+}
+
+void MainModel::startUntitledDocument()
+{
+    m_document.buildNewSheet();
+    m_document.setDocumentName(m_document.UntitledPath());
+    m_document.MakeModified(false);
+    setWindowTitle(QStringLiteral("Quillon -- ") + AppPaths::FilePart(m_document.UntitledPath()));
+    ResyncFormPanel();
+}
+
+void MainModel::afterSheetEdit(int row, int col)
+{
+    if (row == sheet().currentRow())
+        m_formPanel.showValue(col);
+    m_document.MarkEdited(true);
+}
+
+void MainModel::afterFormPanelEdit(int fbRow)
+{
+    m_formPanel.applyEdit(fbRow);
+}
+
+void MainModel::updateSelectionPanel()
+{
+    m_panels.setText(SelectionPanel, QStringLiteral("%1 Sel").arg(sheet().selectedRowCount()));
 }
 
 QString MainModel::buttonKey(CellStyle::Flag flag)

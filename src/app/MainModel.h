@@ -60,14 +60,53 @@ public:
     void ResyncFormPanel();
 
     int currentPage() const { return m_page; }
-    /** Shows a page; commands and tests switch pages only through here. */
+    /** Shows a page; commands and tests switch pages only through here. The top-level
+     *  menus of the page ("mnuFile" ...), its toolbar ("Toolbar0" ...) and "&Guide On-line"
+     *  follow as visible states of commands(). */
     void setCurrentPage(int page);
 
     Grid focusedGrid() const { return m_focused; }
-    void setFocusedGrid(Grid grid) { m_focused = grid; }
+    /** The grid the user worked in last; the windows set it when a grid takes the focus. */
+    void setFocusedGrid(Grid grid);
 
     /** Whether the "BlockMode" toolbar button is pressed (Block & Edit mode). */
     bool isBlockMode() const { return m_commands.isChecked(CommandStates::button(0, QStringLiteral("BlockMode"))); }
+    /** Row mode (false) or Block & Edit mode (true): the menu ticks, the pressed button, the
+     *  mode text "ROW"/"EDIT" in panel 3 and the sheet's selection mode; row mode selects
+     *  the current row across all columns. */
+    void setMouseMode(bool block);
+
+    // ---- view options: kept as the tick of their menu entry ---------------------------
+    /** Alternate row colour ("&Alternate Row Color", toolbar "AlternateColor"). */
+    bool alternateColor() const { return m_commands.isChecked(QStringLiteral("mnuAlternateColor")); }
+    void setAlternateColor(bool on);
+    /** The browser address box ("&URL Address Box"). */
+    bool addressBoxShown() const { return m_commands.isChecked(QStringLiteral("mnuViewDropBox")); }
+    void setAddressBoxShown(bool on);
+    /** The form panel beside the sheet ("&Form Panel"). */
+    bool formPanelShown() const { return m_commands.isChecked(QStringLiteral("mnuViewFb")); }
+    void setFormPanelShown(bool on);
+    /** Grid lines of the sheet ("&Grid Lines"). */
+    bool gridLines() const { return m_commands.isChecked(QStringLiteral("mnuGrid")); }
+    void setGridLines(bool on);
+
+    /** Left edge of the splitter between form panel and sheet, twips. */
+    int vbarLeft() const { return m_vbarLeft; }
+    void setVBarLeft(int twips);
+
+    /** The tip dialog's "show tips" flag, written at exit. */
+    bool showTips() const { return m_showTips; }
+    void setShowTips(bool on) { m_showTips = on; }
+
+    /** A new untitled document: the sheet of a new document, named UntitledPath(), not
+     *  modified, the title "Quillon -- Untitled1.vty", the form panel resynchronised. */
+    void startUntitledDocument();
+
+    /** The end of an in-place edit of sheet cell (row, col): mirrored into the form panel,
+     *  then the edit-marking rule with the in-place mark. */
+    void afterSheetEdit(int row, int col);
+    /** The end of an edit of form panel row @p fbRow: copied into the current record. */
+    void afterFormPanelEdit(int fbRow);
 
     /** The Bold, Italic and Underline buttons: toggle the attribute on the form panel
      *  (when it is the active grid) or on the sheet's selection. */
@@ -86,10 +125,14 @@ public:
 
 signals:
     void pageChanged(int page);
+    void focusedGridChanged(MainModel::Grid grid);
+    void vbarLeftChanged(int twips);
     void windowTitleChanged(const QString& title);
     void currentFontColorChanged(Rgb color);
 
 private:
+    void applyPageStates();
+    void updateSelectionPanel();
     bool& toggleState(Grid grid, CellStyle::Flag flag);
     static QString buttonKey(CellStyle::Flag flag);
 
@@ -105,6 +148,8 @@ private:
     bool m_panelToggles[3] = {false, false, false};
     Rgb m_fontColor = 0x000000;
     QString m_title;
+    int m_vbarLeft = 3570;
+    bool m_showTips = true;
 };
 
 } // namespace quillon

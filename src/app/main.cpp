@@ -1,11 +1,34 @@
 #include "app/AppPaths.h"
+#include "app/MainWindow.h"
+#include "app/MainModel.h"
+#include "app/SettingsStore.h"
+#include "app/StartupSettings.h"
+#include "ui/WidgetPlatform.h"
 
 #include <QApplication>
 
 int main(int argc, char* argv[])
 {
+    // The web views share the window's graphics context; this must precede the application.
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quillon"));
-    quillon::AppPaths::applyCommandLine(QApplication::arguments());
-    return 0;
+    QApplication::setApplicationVersion(QStringLiteral(QUILLON_VERSION_TEXT));
+    QApplication::setOrganizationName(QStringLiteral("Quillon"));
+
+    const QStringList arguments = QApplication::arguments();
+    quillon::AppPaths::applyCommandLine(arguments);
+    const bool noTips = arguments.contains(QStringLiteral("--no-tips")) || qEnvironmentVariableIsSet("QUILLON_NO_TIPS");
+
+    quillon::SettingsStore settings(quillon::AppPaths::settingsFile());
+    const bool showTips = quillon::PrepareSettingsStore(settings, quillon::AppPaths::installationFolder());
+
+    quillon::WidgetPlatform platform;
+    quillon::MainWindow window(settings, platform);
+    platform.setParentWindow(&window);
+    window.model().setShowTips(showTips);
+    window.show();
+    if (showTips && !noTips)
+        window.showTipOfTheDay();
+    return QApplication::exec();
 }

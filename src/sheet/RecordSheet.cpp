@@ -642,7 +642,7 @@ void RecordSheet::setSelectionMode(SelectionMode mode)
     emit selectionChanged();
 }
 
-void RecordSheet::setSelectedRows(std::vector<std::pair<int, int>> ranges)
+std::vector<std::pair<int, int>> RecordSheet::mergedRowRanges(std::vector<std::pair<int, int>> ranges) const
 {
     for (auto& [a, b] : ranges) {
         if (a > b)
@@ -659,9 +659,31 @@ void RecordSheet::setSelectedRows(std::vector<std::pair<int, int>> ranges)
         else
             merged.push_back(r);
     }
-    m_selectedRows = std::move(merged);
+    return merged;
+}
+
+void RecordSheet::setSelectedRows(std::vector<std::pair<int, int>> ranges)
+{
+    m_selectedRows = mergedRowRanges(std::move(ranges));
     if (!m_selectedRows.empty())
         m_rowSel = m_selectedRows.back().second;
+    emit selectionChanged();
+}
+
+void RecordSheet::setSelection(int row, int col, int rowSel, int colSel, std::vector<std::pair<int, int>> ranges)
+{
+    const auto clampRow = [this](int r) { return m_rows > 1 ? std::clamp(r, 1, m_rows - 1) : 0; };
+    const auto clampCol = [this](int c) { return cols() > 0 ? std::clamp(c, 0, cols() - 1) : 0; };
+    const bool moved = clampRow(row) != m_row || clampCol(col) != m_col;
+    m_row = clampRow(row);
+    m_col = clampCol(col);
+    m_rowSel = clampRow(rowSel);
+    m_colSel = clampCol(colSel);
+    m_selectedRows.clear();
+    if (m_mode == SelectionMode::Rows && m_row >= 1)
+        m_selectedRows = mergedRowRanges(std::move(ranges));
+    if (moved)
+        emit cursorChanged(m_row, m_col);
     emit selectionChanged();
 }
 

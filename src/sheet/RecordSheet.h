@@ -150,6 +150,10 @@ public:
     /** Rows mode: the selected rows as ascending, disjoint, inclusive ranges. */
     void setSelectedRows(std::vector<std::pair<int, int>> ranges);
     const std::vector<std::pair<int, int>>& selectedRowRanges() const { return m_selectedRows; }
+    /** Cursor, selection end and selected rows in one step, announced once (a view's
+     *  selection taken over). Rows mode takes @p ranges; Block mode the block between
+     *  (row, col) and (rowSel, colSel). */
+    void setSelection(int row, int col, int rowSel, int colSel, std::vector<std::pair<int, int>> ranges);
     /** Number of selected rows (Rows mode) or rows spanned by the block (Block mode). */
     int selectedRowCount() const;
     /** The @p i-th selected row in ascending order. */
@@ -203,6 +207,7 @@ private:
     void clampCursor();
     void collapseSelection();
     CellRect clip(const CellRect& rect) const;
+    std::vector<std::pair<int, int>> mergedRowRanges(std::vector<std::pair<int, int>> ranges) const;
 
     int m_rows = 1;
     std::vector<TextColumn> m_columns;

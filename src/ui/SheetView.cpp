@@ -1,0 +1,330 @@
+#include "ui/SheetView.h"
+
+#include "sheet/RecordSheet.h"
+#include "sheet/SheetTableModel.h"
+#include "ui/Twips.h"
+
+#include <QContextMenuEvent>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPainterPath>
+#include <QScopedValueRollback>
+
+#include <algorithm>
+
+namespace quillon {
+
+namespace {
+
+/** Beyond this many rows a height change is applied by resetting the whole header. */
+constexpr int kRowByRowLimit = 512;
+
+const QColor kAlternateGreen(0xC0, 0xFF, 0xC0);
+
+} // namespace
+
+SheetHeader::SheetHeader(QWidget* parent) : QHeaderView(Qt::Horizontal, parent)
+{
+    setSectionsClickable(true);
+    setHighlightSections(false);
+}
+
+void SheetHeader::paintSection(QPainter* painter, const QRect& rect, int logicalIndex) const
+{
+    painter->save();
+    QHeaderView::paintSection(painter, rect, logicalIndex);
+    painter->restore();
+    if (!model())
+        return;
+    const int picture = model()->headerData(logicalIndex, orientation(), SheetTableModel::HeaderPictureRole).toInt();
+    if (picture != PictureUp && picture != PictureDown)
+        return;
+    const int size = std::max(5, std::min(rect.height() / 3, 8));
+    const int right = rect.right() - 4;
+    const int midY = rect.center().y();
+    QPainterPath arrow;
+    if (picture == PictureUp) {
+        arrow.moveTo(right - size, midY + size / 2);
+        arrow.lineTo(right, midY + size / 2);
+        arrow.lineTo(right - size / 2.0, midY - size / 2);
+    } else {
+        arrow.moveTo(right - size, midY - size / 2);
+        arrow.lineTo(right, midY - size / 2);
+        arrow.lineTo(right - size / 2.0, midY + size / 2);
+    }
+    arrow.closeSubpath();
+    painter->save();
+    painter->setRenderHint(QPainter::Antialiasing);
+    painter->fillPath(arrow, palette().color(QPalette::ButtonText));
+    painter->restore();
+}
+
+SheetView::SheetView(RecordSheet* sheet, QWidget* parent)
+    : QTableView(parent), m_sheet(sheet), m_model(new SheetTableModel(sheet, this))
+{
+    setHorizontalHeader(new SheetHeader(this));
+    verticalHeader()->hide();
+    verticalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+    verticalHeader()->setMinimumSectionSize(1);
+    horizontalHeader()->setMinimumSectionSize(1);
+    // A title click is the sort command's, not a column selection.
+    disconnect(horizontalHeader(), SIGNAL(sectionPressed(int)), this, SLOT(selectColumn(int)));
+    disconnect(horizontalHeader(), SIGNAL(sectionEntered(int)), this, SLOT(_q_selectColumn(int)));
+    setWordWrap(false);
+    setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
+
+    // Connected before the model is set, so that these run ahead of the selection
+    // model's own handling, which reports the selection of a half-changed model.
+    connect(m_model, &QAbstractItemModel::rowsAboutToBeInserted, this, &SheetView::structureAboutToChange);
+    connect(m_model, &QAbstractItemModel::rowsAboutToBeRemoved, this, &SheetView::structureAboutToChange);
+    connect(m_model, &QAbstractItemModel::columnsAboutToBeInserted, this, &SheetView::structureAboutToChange);
+    connect(m_model, &QAbstractItemModel::columnsAboutToBeRemoved, this, &SheetView::structureAboutToChange);
+    connect(m_model, &QAbstractItemModel::layoutAboutToBeChanged, this, &SheetView::structureAboutToChange);
+    connect(m_model, &QAbstractItemModel::modelAboutToBeReset, this, &SheetView::structureAboutToChange);
+    setModel(m_model);
+    connect(m_model, &QAbstractItemModel::rowsInserted, this, [this] { structureChanged(false, true); });
+    connect(m_model, &QAbstractItemModel::rowsRemoved, this, [this] { structureChanged(false, false); });
+    connect(m_model, &QAbstractItemModel::columnsInserted, this, [this] { structureChanged(true, false); });
+    connect(m_model, &QAbstractItemModel::columnsRemoved, this, [this] { structureChanged(true, false); });
+    connect(m_model, &QAbstractItemModel::layoutChanged, this, [this] { structureChanged(true, true); });
+    connect(m_model, &QAbstractItemModel::modelReset, this, [this] { structureChanged(true, true); });
+
+    connect(selectionModel(), &QItemSelectionModel::selectionChanged, this, &SheetView::takeViewSelection);
+    connect(selectionModel(), &QItemSelectionModel::currentChanged, this, &SheetView::takeViewSelection);
+    connect(sheet, &RecordSheet::selectionChanged, this, &SheetView::syncFromSheet);
+    connect(sheet, &RecordSheet::cursorChanged, this, [this] {
+        if (!m_syncing)
+            m_scrollPending = true;
+        syncFromSheet();
+    });
+    connect(sheet, &RecordSheet::columnAttributesChanged, this, [this] {
+        if (m_structural == 0)
+            applyColumnLayout();
+    });
+    connect(sheet, &RecordSheet::rowHeightsChanged, this, [this](int first, int last) {
+        if (m_structural == 0)
+            applyRowHeights(first, last);
+    });
+    connect(horizontalHeader(), &QHeaderView::sectionResized, this, [this](int col, int, int size) {
+        if (m_applyingLayout || col < 0 || col >= m_sheet->cols())
+            return;
+        QScopedValueRollback guard(m_applyingLayout, true);
+        m_sheet->setColumnWidth(col, Twips::fromPixels(size, this));
+    });
+
+    setAlternateColor(false);
+    applyColumnLayout();
+    applyRowHeights(0, m_sheet->rows() - 1);
+    syncFromSheet();
+}
+
+SheetView::~SheetView() = default;
+
+void SheetView::setAlternateColor(bool on)
+{
+    m_alternateColor = on;
+    QPalette p = palette();
+    p.setColor(QPalette::AlternateBase, on ? kAlternateGreen : p.color(QPalette::Base));
+    setPalette(p);
+    setAlternatingRowColors(on);
+}
+
+void SheetView::applyColumnLayout()
+{
+    QScopedValueRollback guard(m_applyingLayout, true);
+    const double dpi = Twips::dpi(this);
+    for (int c = 0; c < m_sheet->cols(); ++c) {
+        const ColumnAttributes& a = m_sheet->column(c);
+        if (horizontalHeader()->sectionSize(c) != Twips::toPixels(a.width, dpi) && !a.hidden)
+            horizontalHeader()->resizeSection(c, Twips::toPixels(a.width, dpi));
+        if (isColumnHidden(c) != a.hidden)
+            setColumnHidden(c, a.hidden);
+    }
+}
+
+void SheetView::applyRowHeights(int first, int last)
+{
+    QHeaderView* header = verticalHeader();
+    const double dpi = Twips::dpi(this);
+    first = std::max(first, 1);
+    last = std::min(last, m_sheet->rows() - 1);
+    if (last < first)
+        return;
+    if (last - first >= kRowByRowLimit) {
+        // Every row to the default, then the few that differ.
+        header->setDefaultSectionSize(Twips::toPixels(m_sheet->defaultRowHeight(), dpi));
+        for (const auto& [row, twips] : m_sheet->rowHeights()) {
+            if (row >= 1 && row < m_sheet->rows())
+                header->resizeSection(row - 1, Twips::toPixels(twips, dpi));
+        }
+        return;
+    }
+    for (int r = first; r <= last; ++r) {
+        const int px = Twips::toPixels(m_sheet->rowHeight(r), dpi);
+        if (header->sectionSize(r - 1) != px)
+            header->resizeSection(r - 1, px);
+    }
+}
+
+void SheetView::applySelectionBehaviour()
+{
+    const bool rows = m_sheet->selectionMode() == RecordSheet::SelectionMode::Rows;
+    setSelectionBehavior(rows ? QAbstractItemView::SelectRows : QAbstractItemView::SelectItems);
+    setSelectionMode(rows ? QAbstractItemView::ExtendedSelection : QAbstractItemView::ContiguousSelection);
+}
+
+void SheetView::structureAboutToChange()
+{
+    ++m_structural;
+}
+
+void SheetView::structureChanged(bool columns, bool rows)
+{
+    m_structural = std::max(0, m_structural - 1);
+    if (m_structural > 0)
+        return;
+    if (columns)
+        applyColumnLayout();
+    if (rows)
+        applyRowHeights(0, m_sheet->rows() - 1);
+    syncFromSheet();
+}
+
+void SheetView::syncFromSheet()
+{
+    if (m_syncing || m_structural > 0)
+        return;
+    QScopedValueRollback guard(m_syncing, true);
+    applySelectionBehaviour();
+    QItemSelectionModel* sm = selectionModel();
+    const int rowCount = m_model->rowCount();
+    const int colCount = m_model->columnCount();
+    if (rowCount == 0 || colCount == 0 || m_sheet->currentRow() < 1) {
+        sm->clear();
+        return;
+    }
+    const auto modelRow = [rowCount](int sheetRow) { return std::clamp(sheetRow - 1, 0, rowCount - 1); };
+    const auto modelCol = [colCount](int col) { return std::clamp(col, 0, colCount - 1); };
+
+    QItemSelection selection;
+    if (m_sheet->selectionMode() == RecordSheet::SelectionMode::Rows) {
+        for (const auto& [a, b] : m_sheet->selectedRowRanges())
+            selection.append(QItemSelectionRange(m_model->index(modelRow(a), 0),
+                                                 m_model->index(modelRow(b), colCount - 1)));
+    } else {
+        const CellRect block = m_sheet->selectedBlock();
+        if (!block.isEmpty())
+            selection.append(QItemSelectionRange(m_model->index(modelRow(block.top), modelCol(block.left)),
+                                                 m_model->index(modelRow(block.bottom), modelCol(block.right))));
+    }
+    const QModelIndex current = m_model->index(modelRow(m_sheet->rowSel()), modelCol(m_sheet->colSel()));
+    sm->setCurrentIndex(current, QItemSelectionModel::NoUpdate);
+    sm->select(selection, QItemSelectionModel::ClearAndSelect);
+    if (m_scrollPending) {
+        m_scrollPending = false;
+        scrollTo(m_model->index(modelRow(m_sheet->currentRow()), modelCol(m_sheet->currentCol())));
+    }
+}
+
+void SheetView::takeViewSelection()
+{
+    if (m_syncing || m_structural > 0)
+        return;
+    RecordSheet& s = *m_sheet;
+    if (s.cols() == 0 || s.rows() <= 1)
+        return;
+    QScopedValueRollback guard(m_syncing, true);
+    const QModelIndex cur = selectionModel()->currentIndex();
+    const int curRow = cur.isValid() ? cur.row() + 1 : s.currentRow();
+    const int curCol = cur.isValid() ? cur.column() : s.currentCol();
+    const QItemSelection selection = selectionModel()->selection();
+    const int oldRow = s.currentRow();
+    const int oldCol = s.currentCol();
+
+    if (s.selectionMode() == RecordSheet::SelectionMode::Rows) {
+        std::vector<std::pair<int, int>> ranges;
+        ranges.reserve(size_t(selection.size()));
+        for (const QItemSelectionRange& r : selection)
+            ranges.emplace_back(r.top() + 1, r.bottom() + 1);
+        // The anchor is the far end of the run of selected rows the current row ends.
+        std::sort(ranges.begin(), ranges.end());
+        int anchor = curRow;
+        int runStart = -1;
+        int runEnd = -1;
+        for (const auto& [a, b] : ranges) {
+            if (runStart < 0 || a > runEnd + 1) {
+                if (runStart >= 0 && curRow >= runStart && curRow <= runEnd)
+                    break;
+                runStart = a;
+                runEnd = b;
+            } else {
+                runEnd = std::max(runEnd, b);
+            }
+        }
+        if (runStart >= 0 && curRow >= runStart && curRow <= runEnd) {
+            if (curRow == runEnd)
+                anchor = runStart;
+            else if (curRow == runStart)
+                anchor = runEnd;
+        }
+        s.setSelection(anchor, curCol, curRow, curCol, std::move(ranges));
+    } else {
+        int anchorRow = curRow;
+        int anchorCol = curCol;
+        for (const QItemSelectionRange& r : selection) {
+            if (!r.contains(m_model->index(curRow - 1, curCol)))
+                continue;
+            anchorRow = (curRow - 1 == r.bottom() ? r.top() : r.bottom()) + 1;
+            anchorCol = curCol == r.right() ? r.left() : r.right();
+            break;
+        }
+        s.setSelection(anchorRow, anchorCol, curRow, curCol, {});
+    }
+    if (s.currentRow() != oldRow || s.currentCol() != oldCol)
+        emit cursorMovedByUser();
+}
+
+void SheetView::focusInEvent(QFocusEvent* event)
+{
+    QTableView::focusInEvent(event);
+    emit focusEntered();
+}
+
+void SheetView::mousePressEvent(QMouseEvent* event)
+{
+    // The right button keeps the selection: it opens the menu that acts on it.
+    if (event->button() == Qt::RightButton) {
+        setFocus(Qt::MouseFocusReason);
+        event->accept();
+        return;
+    }
+    QTableView::mousePressEvent(event);
+}
+
+void SheetView::mouseReleaseEvent(QMouseEvent* event)
+{
+    if (event->button() == Qt::RightButton) {
+        event->accept();
+        emit contextMenuWanted(event->globalPosition().toPoint());
+        return;
+    }
+    QTableView::mouseReleaseEvent(event);
+}
+
+void SheetView::contextMenuEvent(QContextMenuEvent* event)
+{
+    event->accept();
+    if (event->reason() != QContextMenuEvent::Mouse) {
+        const QRect cell = visualRect(currentIndex());
+        emit contextMenuWanted(viewport()->mapToGlobal(cell.isValid() ? cell.center() : QPoint(0, 0)));
+    }
+}
+
+bool SheetView::edit(const QModelIndex& index, EditTrigger trigger, QEvent* event)
+{
+    if (index.isValid() && index.column() < m_firstEditableColumn)
+        return false;
+    return QTableView::edit(index, trigger, event);
+}
+
+} // namespace quillon

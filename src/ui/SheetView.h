@@ -1,0 +1,93 @@
+#pragma once
+
+#include <QHeaderView>
+#include <QTableView>
+
+namespace quillon {
+
+class RecordSheet;
+class SheetTableModel;
+
+/** The title row of a sheet view: draws the sort arrow a title cell carries. */
+class SheetHeader : public QHeaderView
+{
+    Q_OBJECT
+
+public:
+    explicit SheetHeader(QWidget* parent = nullptr);
+
+protected:
+    void paintSection(QPainter* painter, const QRect& rect, int logicalIndex) const override;
+};
+
+/**
+ * A table view over a RecordSheet (the record sheet `fa`, the form panel `fb`).
+ *
+ * Column widths, hidden columns and row heights follow the sheet (twips become
+ * pixels through the screen's resolution); a width the user drags is written back.
+ * The view's current index and selection and the sheet's cursor and selection are
+ * kept in step both ways: Rows mode selects whole rows (several runs), Block mode
+ * one free block. The sheet's cursor is the anchor of the selection (where it was
+ * started), the view's current index its moving end (the sheet's rowSel/colSel).
+ * Everything works on ranges, so a sheet of millions of rows costs nothing per row.
+ */
+class SheetView : public QTableView
+{
+    Q_OBJECT
+
+public:
+    /** Shows @p sheet through a SheetTableModel the view owns. */
+    explicit SheetView(RecordSheet* sheet, QWidget* parent = nullptr);
+    ~SheetView() override;
+
+    RecordSheet* sheet() const { return m_sheet; }
+    SheetTableModel* sheetModel() const { return m_model; }
+
+    /** Every second record light green (C0FFC0), or no alternation (the base colour). */
+    void setAlternateColor(bool on);
+    bool alternateColor() const { return m_alternateColor; }
+
+    /** Columns left of @p col are never edited in place (the form panel's titles). */
+    void setFirstEditableColumn(int col) { m_firstEditableColumn = col; }
+
+    using QTableView::edit;
+
+    /** Takes the sheet's cursor and selection into the view. */
+    void syncFromSheet();
+    /** Column widths and hidden flags from the sheet. */
+    void applyColumnLayout();
+    /** Row heights of sheet rows @p first .. @p last from the sheet. */
+    void applyRowHeights(int first, int last);
+
+signals:
+    /** The user moved the sheet's cursor (click, keys): the current record changed. */
+    void cursorMovedByUser();
+    /** The view took the keyboard focus. */
+    void focusEntered();
+    /** The right mouse button was released over the view (or the menu key pressed). */
+    void contextMenuWanted(const QPoint& globalPos);
+
+protected:
+    void focusInEvent(QFocusEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    bool edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) override;
+
+private:
+    void takeViewSelection();
+    void applySelectionBehaviour();
+    void structureAboutToChange();
+    void structureChanged(bool columns, bool rows);
+
+    RecordSheet* m_sheet;
+    SheetTableModel* m_model;
+    bool m_alternateColor = false;
+    int m_firstEditableColumn = 0;
+    bool m_syncing = false;
+    bool m_applyingLayout = false;
+    bool m_scrollPending = false;
+    int m_structural = 0;
+};
+
+} // namespace quillon
