@@ -413,9 +413,9 @@ void MainWindow::wireOwnCommands()
         m_guide->reload();
     });
 
-    // Every Exit entry closes the window; the close guard asks about unsaved changes.
-    for (const char* exit : {"mnuExit", "mnuFileBexit", "mnuFileGexit"})
-        connectTo(QString::fromLatin1(exit), [this] { close(); });
+    // The Guide page's Exit closes the window like the others (whose command is the
+    // document's Exit); the close guard asks about unsaved changes.
+    connectTo(QStringLiteral("mnuFileGexit"), [this] { close(); });
 
     connectTo(QStringLiteral("mnuTip"), [this] { showTipOfTheDay(); });
     connectTo(QStringLiteral("mnuAbout"), [this] { showAbout(); });

@@ -41,7 +41,7 @@ class TipDialog;
  * with one line in the constructor (see "Controllers" there), through action(),
  * the view accessors and the hooks below. The window wires only its own commands:
  * pages, Bold/Italic/Underline/"A", the browsers' Back/Forward/Reload on the
- * toolbars and the Guide page's menu, the Exit entries (they close the window),
+ * toolbars and the Guide page's menu including its "E&xit" (it closes the window),
  * "&Tip of The Day", "&Guide On-line" and "&About".
  */
 class MainWindow : public QMainWindow

@@ -638,7 +638,7 @@ private slots:
         QVERIFY(SettingsStore(settingsPath()).ReadSettingText(QStringLiteral("WIDTH")).isEmpty());
 
         allow = true;
-        w->action(QStringLiteral("mnuFileBexit"))->trigger();
+        w->action(QStringLiteral("mnuFileGexit"))->trigger();
         QCOMPARE(asked, 2);
         QCOMPARE(ended, 1);
         QVERIFY(!w->isVisible());
