@@ -195,11 +195,13 @@ const LabelFormat& ReportOptionsForm::labelFormat() const
 
 double ReportOptionsForm::printFontSize() const
 {
+    const LabelFormat& f = labelFormat();
     bool ok = false;
     const double size = m_fontSize.trimmed().toDouble(&ok);
-    if (!ok || size < 1 || size > 200)
-        return labelFormat().fontSize;
-    return size;
+    if (!ok || !(size > 0))
+        return f.fontSize;
+    // Sizes beyond those offered would run out of the label's rows.
+    return std::clamp(size, f.fontSizes.first().toDouble(), f.fontSizes.last().toDouble());
 }
 
 void ReportOptionsForm::refreshSelection()

@@ -107,7 +107,8 @@ public:
     QStringList fontSizes() const { return labelFormat().fontSizes; }
     QString fontSize() const { return m_fontSize; }
     void setFontSize(const QString& size) { m_fontSize = size; }
-    /** The font size that prints: the box's number, else the format's size. */
+    /** The font size that prints: the box's number within the sizes offered, else
+     *  the format's size. */
     double printFontSize() const;
 
     bool skipIncomplete() const { return m_skip; }

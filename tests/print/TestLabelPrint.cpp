@@ -103,6 +103,12 @@ private slots:
         QCOMPARE(form.format(), QStringLiteral("2 x 5"));
         form.setFontSize(QStringLiteral("big"));
         QCOMPARE(form.printFontSize(), 16.0);
+        form.setFontSize(QStringLiteral("14"));
+        QCOMPARE(form.printFontSize(), 14.0);
+        form.setFontSize(QStringLiteral("90"));
+        QCOMPARE(form.printFontSize(), 24.0);
+        form.setFontSize(QStringLiteral("2"));
+        QCOMPARE(form.printFontSize(), 12.0);
     }
 
     void formatsAsDesigned_data()
