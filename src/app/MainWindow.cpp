@@ -7,6 +7,7 @@
 #include "app/SettingsStore.h"
 #include "app/TipDialog.h"
 #include "app/Tips.h"
+#include "print/PrintMenuController.h"
 #include "sheet/SheetTableModel.h"
 #include "ui/Platform.h"
 #include "ui/SheetView.h"
@@ -63,6 +64,7 @@ MainWindow::MainWindow(SettingsStore& settings, Platform& platform, QWidget* par
     wireOwnCommands();
 
     // Controllers: the commands of each subsystem, one line each.
+    new PrintMenuController(*m_model, this, [this](const QString& name) { return action(name); }, this);
 
     load();
 }
