@@ -17,11 +17,20 @@
 #include <QTemporaryDir>
 
 #include <cstdlib>
+#include <ctime>
 #include <string>
 
 using namespace quillon;
 
 namespace {
+
+/** Processor time of this process: the elapsed time an idle machine would show. */
+double cpuSeconds()
+{
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return double(t.tv_sec) + double(t.tv_nsec) / 1e9;
+}
 
 void fillSheet(RecordSheet& sheet, int records)
 {
@@ -52,6 +61,7 @@ void run(const char* name, const PrintSheet& print, const QString& path, const c
     long long atTenth = 0;
     long long atHalf = 0;
     bench::Stopwatch watch;
+    const double cpuBefore = cpuSeconds();
     QString error;
     const bool ok = WritePdf(print, path, &error, [&](int done, int total) {
         if (done == total / 10)
@@ -61,6 +71,7 @@ void run(const char* name, const PrintSheet& print, const QString& path, const c
         return true;
     });
     const double seconds = watch.seconds();
+    const double cpu = cpuSeconds() - cpuBefore;
     const long long after = bench::residentBytes();
     if (!ok) {
         std::printf("%s: %s\n", name, qPrintable(error));
@@ -68,6 +79,7 @@ void run(const char* name, const PrintSheet& print, const QString& path, const c
     }
     std::printf("%s\n", name);
     bench::printFigure("  seconds", seconds, "s", target);
+    bench::printFigure("  processor seconds", cpu, "s");
     bench::printFigure("  pages", pages, "");
     bench::printFigure("  pages a second", pages / seconds, "");
     bench::printFigure("  PDF size", double(QFileInfo(path).size()) / 1e6, "MB");
