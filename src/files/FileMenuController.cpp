@@ -1,6 +1,8 @@
 #include "files/FileMenuController.h"
 
 #include "app/CommandStates.h"
+#include "app/MainModel.h"
+#include "app/MainWindow.h"
 
 #include <QAction>
 #include <QProgressDialog>
@@ -28,7 +30,7 @@ FileMenuController::FileMenuController(MainModel& model, QWidget* window, const 
     connectAction(action, {QStringLiteral("mnuSaveAsVTY")}, [c] { c->SaveAs(FormatNative); });
     connectAction(action, {QStringLiteral("mnuSaveAsComma")}, [c] { c->SaveAs(FormatComma); });
     connectAction(action, {QStringLiteral("mnuSaveAsTab")}, [c] { c->SaveAs(FormatTab); });
-    // "E&xit" entries close the window, whose close guard is closeRequested().
+    connectAction(action, {QStringLiteral("mnuExit"), QStringLiteral("mnuFileBexit")}, [c] { c->Exit(); });
 
     if (window)
         m_commands.setEndProgram([window] { window->close(); });
@@ -38,6 +40,17 @@ FileMenuController::FileMenuController(MainModel& model, QWidget* window, const 
             m_progress->setValue(percent);
     });
     connect(&m_commands, &DocumentCommands::jobFinished, this, &FileMenuController::hideProgress);
+}
+
+FileMenuController* FileMenuController::install(MainWindow& window)
+{
+    auto* controller = new FileMenuController(
+        window.model(), &window, [&window](const QString& name) { return window.action(name); }, &window);
+    MainModel* model = &window.model();
+    controller->commands().setRowModeCommand([model] { model->setMouseMode(false); });
+    window.setCloseGuard([controller] { return controller->closeRequested(); });
+    window.setStartupNewDocument([controller] { controller->commands().StartupNew(); });
+    return controller;
 }
 
 FileMenuController::~FileMenuController()

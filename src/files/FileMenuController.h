@@ -14,17 +14,18 @@ class QWidget;
 namespace quillon {
 
 class MainModel;
+class MainWindow;
 
 /**
  * Connects the main window's File commands to DocumentCommands: the menu entries
- * (mnuNew, mnuOpenA, mnuAppend, mnuSave, mnuSaveAsVTY/Comma/Tab), the toolbar's
- * New, Open (with its drop-down OPEN_VTY, OPEN_CSV, OPEN_TXT) and Save, and shows a
- * window-modal progress window while a large file is read or written in the
- * background, so that the sheet stays as it is meanwhile.
+ * (mnuNew, mnuOpenA, mnuAppend, mnuSave, mnuSaveAsVTY/Comma/Tab, mnuExit,
+ * mnuFileBexit), the toolbar's New, Open (with its drop-down OPEN_VTY, OPEN_CSV,
+ * OPEN_TXT) and Save, and shows a window-modal progress window while a large file
+ * is read or written in the background, so that the sheet stays as it is meanwhile.
  *
- * The "E&xit" entries close the window; the window's close guard is to call
- * closeRequested(), which runs the save prompt, and the program is ended by
- * closing the window.
+ * Exit runs the save prompt and then closes the window; the window's close guard
+ * is closeRequested(), which lets that close through and asks when the window is
+ * closed any other way.
  */
 class FileMenuController : public QObject
 {
@@ -36,6 +37,10 @@ public:
 
     FileMenuController(MainModel& model, QWidget* window, const ActionLookup& action, QObject* parent = nullptr);
     ~FileMenuController() override;
+
+    /** Wires the File commands into the main window: its actions, its close guard and
+     *  the New of its load sequence. The controller belongs to the window. */
+    static FileMenuController* install(MainWindow& window);
 
     DocumentCommands& commands() { return m_commands; }
     /** For the window's close guard: true lets the window close. */

@@ -113,7 +113,7 @@ private slots:
     void exitClosesTheWindow()
     {
         QVERIFY(m_window->isVisible());
-        m_controller->commands().Exit();
+        trigger(QStringLiteral("mnuFileBexit"));
         QVERIFY(!m_window->isVisible());
     }
 
