@@ -1,5 +1,6 @@
 #include "files/Xxh64.h"
 
+#include <bit>
 #include <cstring>
 
 namespace quillon {
@@ -17,18 +18,23 @@ inline uint64_t rotl(uint64_t x, int r)
     return (x << r) | (x >> (64 - r));
 }
 
-// The format is little-endian whatever the machine.
+// The input is taken as little-endian words whatever the machine.
 inline uint64_t read64(const unsigned char* p)
 {
-    uint64_t v = 0;
-    for (int i = 7; i >= 0; --i)
-        v = (v << 8) | p[i];
+    uint64_t v;
+    std::memcpy(&v, p, 8);
+    if constexpr (std::endian::native == std::endian::big)
+        v = __builtin_bswap64(v);
     return v;
 }
 
 inline uint32_t read32(const unsigned char* p)
 {
-    return uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24);
+    uint32_t v;
+    std::memcpy(&v, p, 4);
+    if constexpr (std::endian::native == std::endian::big)
+        v = __builtin_bswap32(v);
+    return v;
 }
 
 inline uint64_t round(uint64_t acc, uint64_t input)
