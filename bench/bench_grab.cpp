@@ -4,10 +4,16 @@
 
 #include "BenchSupport.h"
 
+#include "app/AppPaths.h"
+#include "grab/GrabRunner.h"
+#include "grab/KeyTable.h"
 #include "grab/ListingParser.h"
+#include "grab/PageFetcher.h"
+#include "grab/SampleDirectory.h"
 #include "sheet/RecordSheet.h"
 
 #include <QCoreApplication>
+#include <QEventLoop>
 
 #include <cstdlib>
 #include <string>
@@ -101,11 +107,44 @@ void benchParser()
     bench::printFigure("parse and append throughput", double(page.size()) / 1e6 / appended, "MB/s");
 }
 
+void benchSampleGrab()
+{
+    SampleDirectory sample;
+    QString error;
+    KeyTable table;
+    if (!sample.start(&error) || !table.load(AppPaths::dataFolder() + QStringLiteral("/samplea.bin"), &error)) {
+        std::printf("sample grab: %s\n", qPrintable(error));
+        return;
+    }
+    // Every listing, sixteen a page: 200 pages.
+    const QString address = sample.root() + QStringLiteral("/a/results?cat=&city=&state=&per=16&page=1");
+    RecordSheet sheet;
+    sheet.setCols(10);
+    PageFetcher fetcher;
+    GrabRunner runner(sheet, fetcher);
+    GrabRunner::Options options;
+    options.key = GrabKey::fromTable(table);
+    options.rules = SiteRules::BuiltInA;
+    options.siteABase = sample.root();
+    options.delayMs = 0;
+    QEventLoop loop;
+    QObject::connect(&runner, &GrabRunner::finished, &loop, &QEventLoop::quit);
+    bench::Stopwatch watch;
+    runner.start(address, options);
+    loop.exec();
+    const double seconds = watch.seconds();
+    std::printf("sample directory grab: %d pages, %d listings\n", runner.pageCount(), runner.listingCount());
+    bench::printFigure("grab time", seconds, "s");
+    bench::printFigure("grab pages", runner.pageCount() / seconds, "pages/s");
+    bench::printFigure("grab listings", runner.listingCount() / seconds, "/s");
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
 {
     QCoreApplication app(argc, argv);
     benchParser();
+    benchSampleGrab();
     return 0;
 }

@@ -1,103 +1,35 @@
 #include "grab/KeyTable.h"
 
-#include "grab/HtmlText.h"
-
-#include <QFile>
+#include "files/GridFile.h"
 
 #include <cmath>
 
 namespace quillon {
 
-namespace {
-
-/** Comma-delimited text into rows of cells: quoted cells may hold commas, quotes
- *  ("" for one) and line breaks; CRLF, LF and CR end rows. */
-QList<QStringList> parseCsv(const QString& text)
+KeyTable::KeyTable()
 {
-    QList<QStringList> rows;
-    QStringList row;
-    QString cell;
-    bool quoted = false;
-    bool any = false;
-    const qsizetype n = text.size();
-    for (qsizetype i = 0; i < n; ++i) {
-        const QChar ch = text[i];
-        if (quoted) {
-            if (ch == u'"') {
-                if (i + 1 < n && text[i + 1] == u'"') {
-                    cell += u'"';
-                    ++i;
-                } else {
-                    quoted = false;
-                }
-            } else {
-                cell += ch;
-            }
-            continue;
-        }
-        if (ch == u'"') {
-            quoted = true;
-            any = true;
-        } else if (ch == u',') {
-            row.append(cell);
-            cell.clear();
-            any = true;
-        } else if (ch == u'\r' || ch == u'\n') {
-            if (ch == u'\r' && i + 1 < n && text[i + 1] == u'\n')
-                ++i;
-            row.append(cell);
-            rows.append(row);
-            row.clear();
-            cell.clear();
-            any = false;
-        } else {
-            cell += ch;
-            any = true;
-        }
-    }
-    if (any || !cell.isEmpty()) {
-        row.append(cell);
-        rows.append(row);
-    }
-    return rows;
+    clear();
 }
 
-} // namespace
+void KeyTable::clear()
+{
+    m_sheet.setCols(0);
+    m_sheet.setRows(1);
+}
 
 bool KeyTable::load(const QString& path, QString* error)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        if (error)
-            *error = file.errorString();
-        return false;
-    }
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError) {
-        if (error)
-            *error = file.errorString();
-        return false;
-    }
-    QByteArray utf8 = bytes.startsWith("\xEF\xBB\xBF") ? bytes.mid(3) : bytes;
-    if (!HtmlText::isValidUtf8(utf8))
-        utf8 = HtmlText::windows1252ToUtf8(utf8);
-    m_rows = parseCsv(QString::fromUtf8(utf8));
-    return true;
-}
-
-int KeyTable::cols() const
-{
-    qsizetype widest = 0;
-    for (const QStringList& row : m_rows)
-        widest = std::max(widest, row.size());
-    return int(widest);
+    int format = gridFormatForPath(path);
+    if (format != FormatComma && format != FormatTab)
+        format = FormatNative;
+    return LoadGrid(path, format, m_sheet, error);
 }
 
 QString KeyTable::text(int row, int col) const
 {
-    if (row < 0 || row >= m_rows.size() || col < 0 || col >= m_rows[row].size())
+    if (row < 0 || row >= m_sheet.rows() || col < 0 || col >= m_sheet.cols())
         return {};
-    return m_rows[row][col];
+    return m_sheet.text(row, col);
 }
 
 double KeyTable::number(int row, int col) const
@@ -109,12 +41,11 @@ void KeyTable::setText(int row, int col, const QString& text)
 {
     if (row < 0 || col < 0)
         return;
-    while (m_rows.size() <= row)
-        m_rows.append(QStringList());
-    QStringList& r = m_rows[row];
-    while (r.size() <= col)
-        r.append(QString());
-    r[col] = text;
+    if (m_sheet.rows() <= row)
+        m_sheet.setRows(row + 1);
+    if (m_sheet.cols() <= col)
+        m_sheet.setCols(col + 1);
+    m_sheet.setText(row, col, text);
 }
 
 double NumericValue(QStringView text)

@@ -1,37 +1,38 @@
 #pragma once
 
-#include <QList>
+#include "sheet/RecordSheet.h"
+
 #include <QString>
-#include <QStringList>
 #include <QStringView>
 
 namespace quillon {
 
 /**
- * A grid of cell texts loaded whole from a grid file: a site's decoding key, or
- * the site table. Cells are read by zero-based (row, column) as text or as a
- * number; a cell outside the grid reads empty (and 0).
+ * A grid loaded whole from a grid file: a site's decoding key, or the site table.
+ * Cells are read by zero-based (row, column) as text or as a number; a cell
+ * outside the grid reads empty (and 0).
  */
 class KeyTable
 {
 public:
-    KeyTable() = default;
+    KeyTable();
 
-    /** Loads @p path (the native grid format, or comma-delimited text when the name
-     *  ends in ".csv"). On failure returns false with the reason in @p error and
-     *  leaves the table as it was. */
+    /** Loads @p path: comma-delimited text when its name ends in ".csv", tab-delimited
+     *  when ".txt", the native grid format otherwise. On failure returns false with
+     *  the reason in @p error and leaves the table as it was. */
     bool load(const QString& path, QString* error = nullptr);
 
-    int rows() const { return int(m_rows.size()); }
-    int cols() const;
+    int rows() const { return m_sheet.rows(); }
+    int cols() const { return m_sheet.cols(); }
     QString text(int row, int col) const;
     /** The cell's numeric value; a cell that is not a number reads 0. */
     double number(int row, int col) const;
     void setText(int row, int col, const QString& text);
-    void clear() { m_rows.clear(); }
+    void clear();
+    const RecordSheet& sheet() const { return m_sheet; }
 
 private:
-    QList<QStringList> m_rows;
+    RecordSheet m_sheet;
 };
 
 /**
