@@ -468,6 +468,8 @@ void MainWindow::load()
     const WindowSettings ws = WindowSettings::read(m_settings, AppPaths::installationFolder());
     move(Twips::toPixels(ws.left, this), Twips::toPixels(ws.top, this));
     resize(Twips::toPixels(ws.width, this), Twips::toPixels(ws.height, this));
+    m_loadedGeometry.twips = QRect(ws.left, ws.top, ws.width, ws.height);
+    m_loadedGeometry.pixels = QRect(x(), y(), width(), height());
     m_model->setVBarLeft(ws.vbarLeft);
     m_model->setAlternateColor(ws.alternateColor);
     m_model->setAddressBoxShown(ws.addressBox);
@@ -508,10 +510,15 @@ QUrl MainWindow::guideAddress() const
 WindowSettings MainWindow::currentWindowSettings() const
 {
     WindowSettings ws;
-    ws.top = Twips::fromPixels(y(), this);
-    ws.left = Twips::fromPixels(x(), this);
-    ws.width = Twips::fromPixels(width(), this);
-    ws.height = Twips::fromPixels(height(), this);
+    const auto side = [this](int now, int pixelsAtLoad, int twipsAtLoad) {
+        return now == pixelsAtLoad ? twipsAtLoad : Twips::fromPixels(now, this);
+    };
+    const QRect& px = m_loadedGeometry.pixels;
+    const QRect& tw = m_loadedGeometry.twips;
+    ws.top = side(y(), px.y(), tw.y());
+    ws.left = side(x(), px.x(), tw.x());
+    ws.width = side(width(), px.width(), tw.width());
+    ws.height = side(height(), px.height(), tw.height());
     ws.vbarLeft = m_model->vbarLeft();
     ws.alternateColor = m_model->alternateColor();
     ws.addressBox = m_model->addressBoxShown();

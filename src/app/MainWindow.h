@@ -182,6 +182,13 @@ private:
     bool m_vbarPending = true;
     bool m_movingVBar = false;
     int m_listIndexAtLoad = 0;
+    /** The geometry read at load, in twips and as placed in pixels: a side that did
+     *  not move is written back as read, so that rounding does not creep. */
+    struct
+    {
+        QRect twips;
+        QRect pixels;
+    } m_loadedGeometry;
 };
 
 } // namespace quillon

@@ -3,12 +3,14 @@
 #include "app/MainModel.h"
 #include "app/SettingsStore.h"
 #include "app/StartupSettings.h"
+#include "app/TerminationSignals.h"
 #include "ui/WidgetPlatform.h"
 
 #include <QApplication>
 
 int main(int argc, char* argv[])
 {
+    quillon::TerminationSignals::install();
     // The web views share the window's graphics context; this must precede the application.
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
@@ -27,6 +29,8 @@ int main(int argc, char* argv[])
     quillon::MainWindow window(settings, platform);
     platform.setParentWindow(&window);
     window.model().setShowTips(showTips);
+    quillon::TerminationSignals termination;
+    QObject::connect(&termination, &quillon::TerminationSignals::terminationRequested, &window, &QWidget::close);
     window.show();
     if (showTips && !noTips)
         window.showTipOfTheDay();
