@@ -89,8 +89,8 @@ SheetView::SheetView(RecordSheet* sheet, QWidget* parent)
     connect(m_model, &QAbstractItemModel::layoutChanged, this, [this] { structureChanged(true, true); });
     connect(m_model, &QAbstractItemModel::modelReset, this, [this] { structureChanged(true, true); });
 
-    connect(selectionModel(), &QItemSelectionModel::selectionChanged, this, &SheetView::takeViewSelection);
-    connect(selectionModel(), &QItemSelectionModel::currentChanged, this, &SheetView::takeViewSelection);
+    connect(selectionModel(), &QItemSelectionModel::selectionChanged, this, &SheetView::viewSelectionChanged);
+    connect(selectionModel(), &QItemSelectionModel::currentChanged, this, &SheetView::viewSelectionChanged);
     connect(sheet, &RecordSheet::selectionChanged, this, &SheetView::syncFromSheet);
     connect(sheet, &RecordSheet::cursorChanged, this, [this] {
         if (!m_syncing)
@@ -226,6 +226,26 @@ void SheetView::syncFromSheet()
     }
 }
 
+void SheetView::viewSelectionChanged()
+{
+    if (m_userStep > 0) {
+        m_viewDirty = true;
+        return;
+    }
+    takeViewSelection();
+}
+
+template<typename F> void SheetView::asOneStep(F&& handler)
+{
+    ++m_userStep;
+    handler();
+    --m_userStep;
+    if (m_userStep == 0 && m_viewDirty) {
+        m_viewDirty = false;
+        takeViewSelection();
+    }
+}
+
 void SheetView::takeViewSelection()
 {
     if (m_syncing || m_structural > 0)
@@ -267,7 +287,9 @@ void SheetView::takeViewSelection()
             else if (curRow == runStart)
                 anchor = runEnd;
         }
-        s.setSelection(anchor, curCol, curRow, curCol, std::move(ranges));
+        // Extending a run keeps the current cell where the run started.
+        const int col = anchor == curRow ? curCol : oldCol;
+        s.setSelection(anchor, col, curRow, curCol, std::move(ranges));
     } else {
         int anchorRow = curRow;
         int anchorCol = curCol;
@@ -298,7 +320,22 @@ void SheetView::mousePressEvent(QMouseEvent* event)
         event->accept();
         return;
     }
-    QTableView::mousePressEvent(event);
+    asOneStep([&] { QTableView::mousePressEvent(event); });
+}
+
+void SheetView::mouseMoveEvent(QMouseEvent* event)
+{
+    asOneStep([&] { QTableView::mouseMoveEvent(event); });
+}
+
+void SheetView::mouseDoubleClickEvent(QMouseEvent* event)
+{
+    asOneStep([&] { QTableView::mouseDoubleClickEvent(event); });
+}
+
+void SheetView::keyPressEvent(QKeyEvent* event)
+{
+    asOneStep([&] { QTableView::keyPressEvent(event); });
 }
 
 void SheetView::mouseReleaseEvent(QMouseEvent* event)
@@ -308,7 +345,7 @@ void SheetView::mouseReleaseEvent(QMouseEvent* event)
         emit contextMenuWanted(event->globalPosition().toPoint());
         return;
     }
-    QTableView::mouseReleaseEvent(event);
+    asOneStep([&] { QTableView::mouseReleaseEvent(event); });
 }
 
 void SheetView::contextMenuEvent(QContextMenuEvent* event)

@@ -70,12 +70,19 @@ signals:
 protected:
     void focusInEvent(QFocusEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
     bool edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) override;
 
 private:
+    void viewSelectionChanged();
     void takeViewSelection();
+    /** Runs a base-class event handler; the selection it leaves is taken over once,
+     *  not the half-made states in between (current index moved, selection not yet). */
+    template<typename F> void asOneStep(F&& handler);
     void applySelectionBehaviour();
     void structureAboutToChange();
     void structureChanged(bool columns, bool rows);
@@ -88,6 +95,8 @@ private:
     bool m_applyingLayout = false;
     bool m_scrollPending = false;
     int m_structural = 0;
+    int m_userStep = 0;
+    bool m_viewDirty = false;
 };
 
 } // namespace quillon
