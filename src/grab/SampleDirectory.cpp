@@ -5,6 +5,7 @@
 #include <QHttpServer>
 #include <QHttpServerRequest>
 #include <QHttpServerResponse>
+#include <QLocale>
 #include <QUrl>
 #include <QUrlQuery>
 
@@ -212,7 +213,7 @@ QString SampleDirectory::resolve(const QString& address)
     if (!start())
         return QString();
     QString rest = address.mid(addressPrefix().size());
-    if (!rest.startsWith(QLatin1Char('/')))
+    if (!rest.isEmpty() && !rest.startsWith(QLatin1Char('/')))
         rest.prepend(QLatin1Char('/'));
     return root() + rest;
 }

@@ -105,6 +105,7 @@ private slots:
     {
         QCOMPARE(m_sample.resolve(QStringLiteral("quillon-sample:/a/")), m_sample.root() + QStringLiteral("/a/"));
         QCOMPARE(m_sample.resolve(QStringLiteral("quillon-sample:k/")), m_sample.root() + QStringLiteral("/k/"));
+        QCOMPARE(m_sample.resolve(QStringLiteral("quillon-sample:")), m_sample.root());
         QCOMPARE(m_sample.resolve(QStringLiteral("https://example.com/")), QStringLiteral("https://example.com/"));
         QVERIFY(m_sample.root().startsWith(QLatin1String("http://127.0.0.1:")));
     }

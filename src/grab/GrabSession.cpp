@@ -1,0 +1,494 @@
+#include "grab/GrabSession.h"
+
+#include "app/AppPaths.h"
+#include "app/MainModel.h"
+#include "app/SettingsStore.h"
+#include "grab/BrowserControl.h"
+#include "grab/CutBetween.h"
+#include "ui/Platform.h"
+
+#include <QFileInfo>
+
+namespace quillon {
+
+namespace {
+
+const QString kStartGrab = QStringLiteral("tb1.StartGrab");
+const QString kBack = QStringLiteral("tb1.Back");
+const QString kForward = QStringLiteral("tb1.Forward");
+const QString kStop0 = QStringLiteral("tb0.Stop");
+const QString kStop1 = QStringLiteral("tb1.Stop");
+const QString kGrabMenu = QStringLiteral("mnuFileB_Grab");
+const QString kStopMenu = QStringLiteral("mnuFileB_StopGrab");
+
+/** The text after @p marker in @p address up to the next "&" or the end; empty when
+ *  the marker is empty or not in the address. */
+QString addressValue(const QString& address, const QString& marker)
+{
+    if (marker.isEmpty())
+        return {};
+    const qsizetype at = address.indexOf(marker);
+    if (at < 0)
+        return {};
+    const qsizetype from = at + marker.size();
+    const qsizetype end = address.indexOf(QLatin1Char('&'), from);
+    return end < 0 ? address.mid(from) : address.mid(from, end - from);
+}
+
+/** The listing count between two markers of the page; empty when not found. */
+QString countBetween(const QByteArray& page, const QString& start, const QString& end)
+{
+    if (start.isEmpty() && end.isEmpty())
+        return {};
+    const QByteArray s = start.toUtf8();
+    const QByteArray e = end.toUtf8();
+    QByteArrayView text(page);
+    return QString::fromUtf8(CutBetween(text, QByteArrayView(s), QByteArrayView(e)));
+}
+
+} // namespace
+
+BuiltInSites BuiltInSites::fromSettings(const SettingsStore& settings)
+{
+    auto value = [&settings](const char* name, const char* fallback) {
+        const QString text = settings.ReadSettingText(QString::fromLatin1(name));
+        return text.isEmpty() ? QString::fromUtf8(fallback) : text;
+    };
+    BuiltInSites sites;
+    sites.siteA = value("BuiltInSiteA", "Sample Directory (site A rules)");
+    sites.siteABase = value("BuiltInSiteABase", "quillon-sample:");
+    sites.siteB = value("BuiltInSiteB", "Sample Directory (site B rules)");
+    return sites;
+}
+
+GrabSession::GrabSession(MainModel& model, BrowserControl& browser, QObject* parent)
+    : QObject(parent), m_model(model), m_browser(browser), m_runner(model.sheet(), m_fetcher)
+{
+    m_timer1.setInterval(200);
+    connect(&m_timer1, &QTimer::timeout, this, &GrabSession::Timer1_Timer);
+
+    m_countWait.setSingleShot(true);
+    connect(&m_countWait, &QTimer::timeout, this, [this] {
+        if (m_countFetched)
+            finishAddress(m_countAddress, m_countPage);
+    });
+
+    connect(&m_browser, &BrowserControl::locationChanged, this, &GrabSession::setAddress);
+    connect(&m_browser, &BrowserControl::loadStarted, this, [this] {
+        if (!m_busy) {
+            m_busy = true;
+            m_model.platform().setBusy(true);
+        }
+    });
+    connect(&m_browser, &BrowserControl::loadFinished, this, [this] {
+        if (m_busy) {
+            m_busy = false;
+            m_model.platform().setBusy(false);
+        }
+    });
+
+    m_runner.beforeRows = [this] { prepareSheet(); };
+    connect(&m_runner, &GrabRunner::pageGrabbed, this, &GrabSession::pageGrabbed);
+    connect(&m_runner, &GrabRunner::finished, this, &GrabSession::finishGrab);
+    connect(&m_runner, &GrabRunner::stopped, this, &GrabSession::grabStopped);
+
+    // Until a listing page is shown there is nothing to grab or stop.
+    setEnabled(kStartGrab, false);
+    setEnabled(kGrabMenu, false);
+    setEnabled(kStop0, false);
+    setEnabled(kStop1, false);
+    setEnabled(kStopMenu, false);
+}
+
+GrabSession::~GrabSession()
+{
+    m_runner.abandon();
+    m_fetcher.cancelAll();
+    if (m_busy)
+        m_model.platform().setBusy(false);
+}
+
+void GrabSession::setEnabled(const QString& name, bool on)
+{
+    m_model.commands().setEnabled(name, on);
+}
+
+BuiltInSites GrabSession::builtInSites() const
+{
+    return BuiltInSites::fromSettings(m_model.settings());
+}
+
+int GrabSession::grabDelay() const
+{
+    bool ok = false;
+    const int ms = m_model.settings().ReadSettingText(QStringLiteral("GrabDelay")).trimmed().toInt(&ok);
+    return ok ? std::clamp(ms, 0, 600000) : 1000;
+}
+
+QString GrabSession::resolved(const QString& address)
+{
+    return m_sample.resolve(address);
+}
+
+// ---- site catalog ------------------------------------------------------------------------
+
+QStringList GrabSession::FillCatalog()
+{
+    const QString saved = AppPaths::userDataFolder() + QStringLiteral("/stpl00.bin");
+    if (QFileInfo::exists(saved)) {
+        const QStringList names = FillCatalogFrom(saved);
+        if (!names.isEmpty())
+            return names;
+    }
+    return FillCatalogFrom(AppPaths::dataFolder() + QStringLiteral("/stpl88.bin"));
+}
+
+QStringList GrabSession::FillCatalogFrom(const QString& path)
+{
+    m_sites.clear();
+    m_siteNames.clear();
+    m_listIndex = -1;
+    KeyTable table;
+    if (table.load(path))
+        m_siteNames = m_sites.fill(table);
+    return m_siteNames;
+}
+
+SiteRules GrabSession::currentRules() const
+{
+    const objKest* site = m_sites.Item(m_listIndex + 1);
+    if (!site)
+        return SiteRules::KeyOnly;
+    const BuiltInSites builtIn = builtInSites();
+    if (site->ListName() == builtIn.siteA)
+        return SiteRules::BuiltInA;
+    if (site->ListName() == builtIn.siteB)
+        return SiteRules::BuiltInB;
+    return SiteRules::KeyOnly;
+}
+
+void GrabSession::SelectSite(int listIndex)
+{
+    m_grabDisabled = false;
+    objKest* site = m_sites.Item(listIndex + 1);
+    if (!site)
+        return;
+    m_listIndex = listIndex;
+    Platform& platform = m_model.platform();
+    const QString caption = QString::fromLatin1(kCaption);
+
+    if (!site->Avail()) {
+        m_grabDisabled = true;
+        disableGrabCommands();
+        platform.message(caption,
+                         site->ListName()
+                             + QStringLiteral(" is not available for this version. Further grabbing function will "
+                                              "not work.\nHowever, you can still do searching from this site."),
+                         Platform::Ok, Platform::Warning);
+    } else {
+        const QString keyPath = AppPaths::dataFolder() + QLatin1Char('/') + site->FileName();
+        QString error;
+        if (!QFileInfo::exists(keyPath)) {
+            // No key: grabbing stays off, also for a listing page shown before.
+            m_grabDisabled = true;
+            m_key.clear();
+            m_grabKey = GrabKey();
+            disableGrabCommands();
+            platform.message(caption, QStringLiteral("Key file not found. Contact software vender. "), Platform::Ok,
+                             Platform::Warning);
+        } else if (!m_key.load(keyPath, &error)) {
+            // A key that cannot be read is dropped: no page counts as a listing page.
+            m_key.clear();
+            m_grabKey = GrabKey();
+            disableGrabCommands();
+            platform.message(caption,
+                             QStringLiteral("Cannot load key file '") + keyPath
+                                 + QStringLiteral("'. Contact software vender for more information."),
+                             Platform::Ok, Platform::Warning);
+        } else {
+            m_grabKey = GrabKey::fromTable(m_key);
+        }
+        showHint(HintBrowse);
+    }
+
+    const QString url = resolved(site->URL());
+    m_browser.navigate(QUrl(url));
+    m_model.setCurrentPage(MainModel::BrowserPage);
+    setAddress(url);
+}
+
+// ---- address box -------------------------------------------------------------------------
+
+bool GrabSession::isListingPage(const QString& address) const
+{
+    return !m_grabKey.listingPageMarker.isEmpty() && address.contains(m_grabKey.listingPageMarker);
+}
+
+void GrabSession::setAddress(const QString& address)
+{
+    if (address == m_address)
+        return;
+    m_address = address;
+    emit addressChanged(address);
+    addressChangedSteps();
+}
+
+void GrabSession::addressChangedSteps()
+{
+    // A lookup for an earlier address is of no use any more.
+    if (m_countFetch)
+        m_fetcher.cancel(m_countFetch);
+    m_countFetch = 0;
+    m_countWait.stop();
+
+    StatusPanels& panels = m_model.panels();
+    panels.clear({MainModel::GrabStatusPanel, MainModel::GrabStatusCopyPanel});
+    if (m_grabDisabled)
+        return;
+
+    const QString address = m_address;
+    if (!isListingPage(address)) {
+        setEnabled(kStartGrab, false);
+        showHint(HintBrowse);
+        setEnabled(kStop0, false);
+        setEnabled(kStop1, false);
+        setEnabled(kGrabMenu, false);
+        setEnabled(kStopMenu, false);
+        clearStatus();
+    } else {
+        // A second grab never starts while one is under way.
+        if (!isGrabbing()) {
+            setEnabled(kStartGrab, true);
+            setEnabled(kGrabMenu, true);
+        }
+        showHint(HintReady);
+        panels.setText(MainModel::CategoryPanel,
+                       QLatin1Char(' ') + addressValue(address, m_grabKey.listingPageMarker));
+
+        // The count, city and state follow once the page has been downloaded and the
+        // wait has passed, as the grab reads its pages.
+        m_countAddress = address;
+        m_countPage.clear();
+        m_countFetched = !m_grabKey.readCount;
+        if (m_grabKey.readCount) {
+            m_countFetch = m_fetcher.fetch(QUrl(address), [this](const FetchedPage& page) {
+                m_countFetch = 0;
+                m_countPage = page.text;
+                m_countFetched = true;
+                if (!m_countWait.isActive())
+                    finishAddress(m_countAddress, m_countPage);
+            });
+        }
+        m_countWait.start(grabDelay());
+        return;
+    }
+    if (isGrabbing()) {
+        showHint(HintGrabbing);
+        setEnabled(kStop0, true);
+        setEnabled(kStop1, true);
+    }
+    emit addressEvaluated();
+}
+
+void GrabSession::finishAddress(const QString& address, const QByteArray& page)
+{
+    StatusPanels& panels = m_model.panels();
+    QString count;
+    if (m_grabKey.readCount) {
+        count = countBetween(page, m_grabKey.countStart, m_grabKey.countEnd);
+        if (count.isEmpty())
+            count = countBetween(page, m_grabKey.countStart2, m_grabKey.countEnd2);
+    }
+    panels.setText(MainModel::CountPanel,
+                   count.isEmpty() ? QStringLiteral("N/A") : NumberText(NumericValue(count.trimmed())));
+
+    QString city = addressValue(address, m_grabKey.cityMarker);
+    for (int i = 0; i < 3; ++i) {
+        const qsizetype plus = city.indexOf(QLatin1Char('+'));
+        if (plus < 0)
+            break;
+        city[plus] = QLatin1Char(' ');
+    }
+    panels.setText(MainModel::CityPanel, QLatin1Char(' ') + city);
+    panels.setText(MainModel::StatePanel, QLatin1Char(' ') + addressValue(address, m_grabKey.stateMarker));
+
+    if (isGrabbing()) {
+        showHint(HintGrabbing);
+        setEnabled(kStop0, true);
+        setEnabled(kStop1, true);
+    }
+    emit addressEvaluated();
+}
+
+// ---- hints and status ----------------------------------------------------------------------
+
+QString GrabSession::hintCaption(int hint) const
+{
+    switch (hint) {
+    case HintBrowse:
+        return QStringLiteral("Fine tune your searching category until        enabled");
+    case HintReady:
+        return QStringLiteral("Ready to grab");
+    default:
+        return m_model.panels().text(MainModel::GrabStatusPanel);
+    }
+}
+
+QString GrabSession::hintToolTip(int hint)
+{
+    return hint == HintBrowse ? QStringLiteral("Go to the listing page and the grab button will become enabled")
+                              : QStringLiteral("Click the grab button on the left to start grabbing");
+}
+
+void GrabSession::showHint(int hint)
+{
+    m_hint = hint;
+    emit hintChanged(hint);
+    if (hint == HintGrabbing)
+        emit progressCaptionChanged(hintCaption(HintGrabbing));
+}
+
+void GrabSession::clearStatus()
+{
+    m_model.panels().clear({MainModel::GrabStatusPanel, MainModel::GrabStatusCopyPanel, MainModel::CategoryPanel,
+                            MainModel::CityPanel, MainModel::StatePanel, MainModel::CountPanel});
+}
+
+void GrabSession::disableGrabCommands()
+{
+    setEnabled(kStartGrab, false);
+    showHint(HintBrowse);
+    setEnabled(kStop0, false);
+    setEnabled(kStop1, false);
+    setEnabled(kGrabMenu, false);
+    setEnabled(kStopMenu, false);
+    clearStatus();
+}
+
+void GrabSession::Timer1_Timer()
+{
+    StatusPanels& panels = m_model.panels();
+    QString text = panels.text(MainModel::GrabStatusPanel);
+    if (text.isEmpty())
+        text = QStringLiteral(" Grabbing ");
+    text += QLatin1Char('>');
+    if (text.size() > 18)
+        text.clear();
+    panels.setText(MainModel::GrabStatusPanel, text);
+    panels.setText(MainModel::GrabStatusCopyPanel, text);
+    emit progressCaptionChanged(text);
+}
+
+// ---- grab and stop -------------------------------------------------------------------------
+
+void GrabSession::Grab()
+{
+    if (m_grabDisabled)
+        return;
+    setEnabled(kStop0, true);
+    setEnabled(kStop1, true);
+    setEnabled(kStopMenu, true);
+    m_model.panels().setText(MainModel::GrabStatusPanel, QString());
+    showHint(HintGrabbing);
+    m_timer1.start();
+    setEnabled(kStartGrab, false);
+    setEnabled(kBack, false);
+    setEnabled(kForward, false);
+    setEnabled(kGrabMenu, false);
+
+    GrabRunner::Options options;
+    options.key = m_grabKey;
+    options.rules = currentRules();
+    options.siteABase = resolved(builtInSites().siteABase);
+    options.delayMs = grabDelay();
+    m_runner.start(m_address, options);
+}
+
+void GrabSession::prepareSheet()
+{
+    Document& document = m_model.document();
+    if (!document.ClearBeforeGrab())
+        return;
+    // A new document is emptied first, but only while its records are all blank:
+    // records typed into it are kept.
+    RecordSheet& sheet = document.sheet();
+    bool blank = true;
+    for (int c = 0; c < sheet.cols() && blank; ++c)
+        for (int r = 1; r < sheet.rows() && blank; ++r)
+            blank = sheet.isCellEmpty(r, c);
+    if (blank)
+        sheet.setRows(1);
+    document.setClearBeforeGrab(false);
+}
+
+void GrabSession::pageGrabbed()
+{
+    emit topRowRequested(m_model.sheet().rows() - 1);
+    m_model.fa_Click();
+}
+
+void GrabSession::finishGrab()
+{
+    m_model.document().MarkEdited(true);
+    setEnabled(kStartGrab, true);
+    setEnabled(kBack, true);
+    setEnabled(kForward, true);
+    setEnabled(kGrabMenu, true);
+    m_timer1.stop();
+    showHint(HintReady);
+    StatusPanels& panels = m_model.panels();
+    panels.setText(MainModel::GrabStatusPanel, QStringLiteral(" Done"));
+    panels.setText(MainModel::GrabStatusCopyPanel, QStringLiteral(" Done"));
+    const QString count = panels.text(MainModel::CountPanel);
+    if (count.isEmpty() || count == QLatin1String("N/A"))
+        panels.setText(MainModel::CountPanel, QString::number(m_runner.listingCount()));
+    m_model.fa_Click();
+    m_model.setCurrentPage(MainModel::ResultsPage);
+    setEnabled(kStopMenu, false);
+    setEnabled(kStop0, false);
+    setEnabled(kStop1, false);
+    emit grabEnded();
+}
+
+void GrabSession::grabStopped()
+{
+    m_timer1.stop();
+    m_model.document().MarkEdited(true);
+    m_model.fa_Click();
+    emit grabEnded();
+}
+
+void GrabSession::Stop()
+{
+    setEnabled(kStartGrab, true);
+    setEnabled(kBack, true);
+    setEnabled(kForward, true);
+    setEnabled(kGrabMenu, true);
+    setEnabled(kStopMenu, false);
+    setEnabled(kStop0, false);
+    setEnabled(kStop1, false);
+    StatusPanels& panels = m_model.panels();
+    panels.setText(MainModel::GrabStatusPanel, QStringLiteral(" Cancel"));
+    panels.setText(MainModel::GrabStatusCopyPanel, QStringLiteral(" Cancel"));
+    showHint(HintReady);
+    m_runner.requestStop();
+    m_timer1.stop();
+}
+
+void GrabSession::goBack()
+{
+    m_browser.back();
+}
+
+void GrabSession::goForward()
+{
+    m_browser.forward();
+}
+
+void GrabSession::reload()
+{
+    m_model.panels().clear({MainModel::GrabStatusPanel, MainModel::GrabStatusCopyPanel});
+    m_browser.reload();
+}
+
+} // namespace quillon

@@ -1,0 +1,156 @@
+#pragma once
+
+#include "grab/GrabRunner.h"
+#include "grab/KeyTable.h"
+#include "grab/PageFetcher.h"
+#include "grab/SampleDirectory.h"
+#include "grab/SiteCatalog.h"
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <QTimer>
+
+namespace quillon {
+
+class BrowserControl;
+class MainModel;
+
+/** The built-in sites with rules of their own, recognised by display name. */
+struct BuiltInSites
+{
+    QString siteA;
+    /** Site A's directory base address; "quillon-sample:" stands for the sample directory. */
+    QString siteABase;
+    QString siteB;
+
+    /** From the settings "BuiltInSiteA", "BuiltInSiteABase" and "BuiltInSiteB"; the
+     *  sample directory's layouts A and B when they are not set. */
+    static BuiltInSites fromSettings(const class SettingsStore& settings);
+};
+
+/**
+ * Grabbing as the Browser page offers it: the site catalog and the chosen site's
+ * decoding key, the address box `txtDrop` and what it tells about the page shown
+ * (listing page or not; category, city, state and listing count in status panels
+ * 21 to 24), the three grab hints, the Grab and Stop commands with the progress
+ * animation `Timer1`, and the browser's back, forward and reload.
+ *
+ * It works on MainModel (commands, status panels, page, document) and on a
+ * BrowserControl, so it is driven and tested without a window. Long work (the
+ * downloads of a grab and of the listing count) runs in steps driven by the
+ * network and by timers; the window never waits in a nested loop.
+ *
+ * Commands it sets: "tb1.StartGrab", "tb1.Back", "tb1.Forward", "tb0.Stop",
+ * "tb1.Stop", "mnuFileB_Grab", "mnuFileB_StopGrab".
+ */
+class GrabSession : public QObject
+{
+    Q_OBJECT
+
+public:
+    enum Hint { HintBrowse = 0, HintReady = 1, HintGrabbing = 2 };
+
+    static constexpr const char* kCaption = "Select Searching Engine";
+
+    GrabSession(MainModel& model, BrowserControl& browser, QObject* parent = nullptr);
+    ~GrabSession() override;
+
+    // ---- site catalog --------------------------------------------------------------
+    /** Fills the catalog from the site table: a saved site order ("stpl00.bin" in the
+     *  user data folder) when there is one, else the shipped "stpl88.bin". Returns the
+     *  display names for the site list, in order. A missing table gives none. */
+    QStringList FillCatalog();
+    /** The same from a given site table file. */
+    QStringList FillCatalogFrom(const QString& path);
+    colKests& mKests() { return m_sites; }
+    QStringList siteNames() const { return m_siteNames; }
+    /** Choosing site number @p listIndex (0-based, as the site list counts). */
+    void SelectSite(int listIndex);
+    int currentSite() const { return m_listIndex; }
+    bool isGrabDisabled() const { return m_grabDisabled; }
+    const KeyTable& keyTable() const { return m_key; }
+    /** Which rules the chosen site follows. */
+    SiteRules currentRules() const;
+
+    // ---- address box -----------------------------------------------------------------
+    QString address() const { return m_address; }
+    /** A change of `txtDrop`: runs Address changed when the text differs. */
+    void setAddress(const QString& address);
+    /** Whether @p address is a listing page of the chosen site. */
+    bool isListingPage(const QString& address) const;
+
+    // ---- hints -------------------------------------------------------------------------
+    int hint() const { return m_hint; }
+    QString hintCaption(int hint) const;
+    static QString hintToolTip(int hint);
+
+    // ---- commands ----------------------------------------------------------------------
+    void Grab();
+    void Stop();
+    void goBack();
+    void goForward();
+    void reload();
+    /** Whether a grab is under way (`Timer1` is running). */
+    bool isGrabbing() const { return m_timer1.isActive(); }
+    /** One tick of the progress animation `Timer1` (every 200 ms while grabbing). */
+    void Timer1_Timer();
+
+    PageFetcher& fetcher() { return m_fetcher; }
+    GrabRunner& runner() { return m_runner; }
+    SampleDirectory& sampleDirectory() { return m_sample; }
+    BuiltInSites builtInSites() const;
+    /** The wait of each page in milliseconds: the setting "GrabDelay", 1000 when unset. */
+    int grabDelay() const;
+
+signals:
+    /** The address box's text was set by the program (browser location, site chosen). */
+    void addressChanged(const QString& address);
+    void hintChanged(int hint);
+    /** The caption of hint 2 (the progress text) changed. */
+    void progressCaptionChanged(const QString& caption);
+    /** End of a grabbed page: the sheet should show @p row at the top. */
+    void topRowRequested(int row);
+    /** The listing count of the page in the address box has been looked up. */
+    void addressEvaluated();
+    /** A grab ended, by its finish or by Stop. */
+    void grabEnded();
+
+private:
+    void addressChangedSteps();
+    void finishAddress(const QString& address, const QByteArray& page);
+    void showHint(int hint);
+    void clearStatus();
+    void disableGrabCommands();
+    void finishGrab();
+    void grabStopped();
+    void pageGrabbed();
+    void prepareSheet();
+    QString resolved(const QString& address);
+    void setEnabled(const QString& name, bool on);
+
+    MainModel& m_model;
+    BrowserControl& m_browser;
+    SampleDirectory m_sample;
+    PageFetcher m_fetcher;
+    GrabRunner m_runner;
+    colKests m_sites;
+    QStringList m_siteNames;
+    KeyTable m_key;
+    GrabKey m_grabKey;
+    int m_listIndex = -1;
+    bool m_grabDisabled = false;
+    QString m_address;
+    int m_hint = HintBrowse;
+    QTimer m_timer1;
+    bool m_busy = false;
+
+    // The listing count lookup of the address box: a download and a wait.
+    quint64 m_countFetch = 0;
+    QTimer m_countWait;
+    bool m_countFetched = false;
+    QByteArray m_countPage;
+    QString m_countAddress;
+};
+
+} // namespace quillon

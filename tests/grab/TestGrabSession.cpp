@@ -1,0 +1,546 @@
+#include "LocalHttpServer.h"
+#include "testsupport/TestPlatform.h"
+
+#include "app/AppPaths.h"
+#include "app/MainModel.h"
+#include "app/SettingsStore.h"
+#include "grab/BrowserControl.h"
+#include "grab/GrabSession.h"
+
+#include <QFile>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QUrlQuery>
+
+using namespace quillon;
+
+namespace {
+
+/** The browser as the session sees it: goes where it is sent and says so. */
+class FakeBrowser : public BrowserControl
+{
+public:
+    QList<QUrl> visited;
+    int backs = 0;
+    int forwards = 0;
+    int reloads = 0;
+
+    void navigate(const QUrl& url) override
+    {
+        visited << url;
+        emit locationChanged(url.toString());
+    }
+    void back() override { ++backs; }
+    void forward() override { ++forwards; }
+    void reload() override { ++reloads; }
+    void go(const QString& address) { emit locationChanged(address); }
+};
+
+void writeFile(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+}
+
+struct Commands
+{
+    bool grab;
+    bool stop;
+};
+
+} // namespace
+
+class TestGrabSession : public QObject
+{
+    Q_OBJECT
+
+    QString m_shippedData;
+    QTemporaryDir* m_dir = nullptr;
+    SettingsStore* m_settings = nullptr;
+    TestPlatform* m_platform = nullptr;
+    MainModel* m_model = nullptr;
+    FakeBrowser* m_browser = nullptr;
+    GrabSession* m_session = nullptr;
+
+    CommandStates& commands() { return m_model->commands(); }
+    QString panel(int n) { return m_model->panels().text(n); }
+
+    /** The grab command (button and menu entry agree) and the stop command (both buttons). */
+    Commands state()
+    {
+        const bool grab = commands().isEnabled(QStringLiteral("tb1.StartGrab"));
+        const bool stop = commands().isEnabled(QStringLiteral("tb0.Stop"));
+        [&] {
+            QCOMPARE(commands().isEnabled(QStringLiteral("mnuFileB_Grab")), grab);
+            QCOMPARE(commands().isEnabled(QStringLiteral("tb1.Stop")), stop);
+        }();
+        return {grab, stop};
+    }
+
+    int siteIndex(const QString& name) { return int(m_session->siteNames().indexOf(name)); }
+
+    /** Chooses a site of the shipped table and returns the sample directory's address. */
+    QString chooseSample(const char* name)
+    {
+        m_session->FillCatalog();
+        const int i = siteIndex(QString::fromLatin1(name));
+        if (i < 0)
+            return QString();
+        m_session->SelectSite(i);
+        return m_session->sampleDirectory().root();
+    }
+
+    void browseAndWait(const QString& address)
+    {
+        QSignalSpy evaluated(m_session, &GrabSession::addressEvaluated);
+        m_browser->go(address);
+        QVERIFY(evaluated.wait(10000));
+    }
+
+    void grabAndWait()
+    {
+        QSignalSpy ended(m_session, &GrabSession::grabEnded);
+        m_session->Grab();
+        QVERIFY(ended.wait(30000));
+    }
+
+private slots:
+    void initTestCase() { m_shippedData = AppPaths::dataFolder(); }
+
+    void init()
+    {
+        m_dir = new QTemporaryDir;
+        AppPaths::setDataFolder(m_shippedData);
+        AppPaths::setUserDataFolder(m_dir->path());
+        m_settings = new SettingsStore(m_dir->filePath(QStringLiteral("quillon.ini")));
+        m_settings->WriteSettingText(QStringLiteral("GrabDelay"), QStringLiteral("0"));
+        m_platform = new TestPlatform;
+        m_model = new MainModel(*m_settings, *m_platform, m_dir->filePath(QStringLiteral("Untitled1.vty")));
+        m_model->document().buildNewSheet();
+        m_browser = new FakeBrowser;
+        m_session = new GrabSession(*m_model, *m_browser);
+    }
+
+    void cleanup()
+    {
+        delete m_session;
+        delete m_browser;
+        delete m_model;
+        delete m_platform;
+        delete m_settings;
+        delete m_dir;
+        AppPaths::setDataFolder(m_shippedData);
+    }
+
+    // ---- catalog and site selection ------------------------------------------------------
+
+    void catalogFromTheSiteTable()
+    {
+        AppPaths::setDataFolder(m_dir->path());
+        writeFile(m_dir->filePath(QStringLiteral("stpl88.bin.csv")),
+                  "Site,Key,Grab,Address\n"
+                  "First,first.csv,1,http://first.example/\n"
+                  "Comment row,,1,http://skipped.example/\n"
+                  "Third,third.csv,0,http://third.example/\n"
+                  "Fourth,fourth.csv,2.5,http://fourth.example/\n");
+        const QStringList names = m_session->FillCatalogFrom(m_dir->filePath(QStringLiteral("stpl88.bin.csv")));
+        QCOMPARE(names, QStringList({QStringLiteral("First"), QStringLiteral("Third"), QStringLiteral("Fourth")}));
+        colKests& sites = m_session->mKests();
+        QCOMPARE(sites.Count(), 3);
+        QCOMPARE(sites.Item(1)->Index(), 1);
+        QCOMPARE(sites.Item(2)->Index(), 3);
+        QCOMPARE(sites.Item(3)->Index(), 4);
+        QCOMPARE(sites.Item(2)->ListName(), QStringLiteral("Third"));
+        QVERIFY(!sites.Item(2)->Avail());
+        QVERIFY(sites.Item(3)->Avail());
+        QCOMPARE(sites.Item(2)->FileName(), QStringLiteral("third.csv"));
+        QCOMPARE(sites.Item(2)->URL(), QStringLiteral("http://third.example/"));
+        // Keys are the table row less one, after a blank.
+        QCOMPARE(sites.Item(QStringLiteral(" 2"))->ListName(), QStringLiteral("Third"));
+        QVERIFY(!sites.Item(QStringLiteral(" 1")));
+        QVERIFY(!sites.Item(0));
+        QVERIFY(!sites.Item(4));
+        int n = 0;
+        for (const objKest& site : sites)
+            QCOMPARE(site.ListName(), names[n++]);
+
+        sites.Remove(QStringLiteral(" 0"));
+        QCOMPARE(sites.Item(1)->ListName(), QStringLiteral("Third"));
+        sites.Remove(5);
+        QCOMPARE(sites.Count(), 2);
+
+        QVERIFY(m_session->FillCatalogFrom(m_dir->filePath(QStringLiteral("missing.bin"))).isEmpty());
+        QCOMPARE(m_session->mKests().Count(), 0);
+        QVERIFY(m_platform->messages.isEmpty());
+    }
+
+    void shippedSiteTable()
+    {
+        const QStringList names = m_session->FillCatalog();
+        QVERIFY(names.contains(QStringLiteral("Sample Directory (site A rules)")));
+        QVERIFY(names.contains(QStringLiteral("Sample Directory (site B rules)")));
+        QVERIFY(names.contains(QStringLiteral("Sample Directory (key rules)")));
+        // Every grabbable site ships its key.
+        for (const objKest& site : m_session->mKests())
+            if (site.Avail())
+                QVERIFY2(QFile::exists(AppPaths::dataFolder() + QLatin1Char('/') + site.FileName()),
+                         qPrintable(site.FileName()));
+    }
+
+    void savedSiteOrderComesFirst()
+    {
+        QFile::copy(m_shippedData + QStringLiteral("/stpl88.bin"), m_dir->filePath(QStringLiteral("stpl00.bin")));
+        KeyTable table;
+        QVERIFY(table.load(m_dir->filePath(QStringLiteral("stpl00.bin"))));
+        QVERIFY(!m_session->FillCatalog().isEmpty());
+        QCOMPARE(m_session->siteNames().first(), table.text(1, 0));
+    }
+
+    void selectSiteWarnings_data()
+    {
+        QTest::addColumn<QString>("row");
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<bool>("disabled");
+        QTest::newRow("not available")
+            << "Browse Only,browse.csv,0,http://browse.example/"
+            << "Browse Only is not available for this version. Further grabbing function will not work.\n"
+               "However, you can still do searching from this site."
+            << true;
+        QTest::newRow("key file missing") << "No Key,nokey.csv,1,http://nokey.example/"
+                                          << "Key file not found. Contact software vender. " << true;
+        QTest::newRow("key file unreadable")
+            << "Bad Key,bad.bin,1,http://bad.example/"
+            << "Cannot load key file '%1/bad.bin'. Contact software vender for more information." << false;
+    }
+
+    void selectSiteWarnings()
+    {
+        QFETCH(QString, row);
+        QFETCH(QString, message);
+        QFETCH(bool, disabled);
+        AppPaths::setDataFolder(m_dir->path());
+        writeFile(m_dir->filePath(QStringLiteral("bad.bin")), "this is not a grid file");
+        writeFile(m_dir->filePath(QStringLiteral("sites.csv")), "Site,Key,Grab,Address\n" + row.toUtf8() + "\n");
+        m_session->FillCatalogFrom(m_dir->filePath(QStringLiteral("sites.csv")));
+
+        // A listing page of some earlier site had made grabbing available.
+        commands().setEnabled(QStringLiteral("tb1.StartGrab"), true);
+        commands().setEnabled(QStringLiteral("mnuFileB_Grab"), true);
+        m_model->panels().setText(MainModel::CategoryPanel, QStringLiteral(" Old"));
+
+        m_session->SelectSite(0);
+        QCOMPARE(m_platform->messages.size(), 1);
+        QCOMPARE(m_platform->messages[0].caption, QStringLiteral("Select Searching Engine"));
+        QCOMPARE(m_platform->messages[0].text, message.replace(QStringLiteral("%1"), m_dir->path()));
+        QCOMPARE(m_platform->messages[0].icon, Platform::Warning);
+        QCOMPARE(m_session->isGrabDisabled(), disabled);
+
+        // Browsing the site still works, and grabbing stays off whatever page is shown.
+        const QString start = row.section(QLatin1Char(','), 3);
+        QCOMPARE(m_browser->visited, QList<QUrl>{QUrl(start)});
+        QCOMPARE(m_session->address(), start);
+        QCOMPARE(m_model->currentPage(), int(MainModel::BrowserPage));
+        QCOMPARE(m_session->hint(), int(GrabSession::HintBrowse));
+        QCOMPARE(state().grab, false);
+        QCOMPARE(state().stop, false);
+        QCOMPARE(panel(MainModel::CategoryPanel), QString());
+        m_browser->go(start + QStringLiteral("results?cat=Any&city=X"));
+        QCOMPARE(state().grab, false);
+    }
+
+    // ---- the address box and the state table ----------------------------------------------
+
+    void browsingAndReady()
+    {
+        const QString root = chooseSample("Sample Directory (site A rules)");
+        QVERIFY(!root.isEmpty());
+        QVERIFY(m_platform->messages.isEmpty());
+        QCOMPARE(m_session->address(), root + QStringLiteral("/a/"));
+        QCOMPARE(m_session->currentRules(), SiteRules::BuiltInA);
+        // browsing
+        QCOMPARE(state().grab, false);
+        QCOMPARE(state().stop, false);
+        QCOMPARE(m_session->hint(), int(GrabSession::HintBrowse));
+
+        // ready: a listing page fills the category at once, count, city and state after
+        // the page was looked at
+        const QString page = root + QStringLiteral("/a/results?cat=Plumbers&city=Salt+Lake+City&state=UT");
+        QSignalSpy evaluated(m_session, &GrabSession::addressEvaluated);
+        m_browser->go(page);
+        QCOMPARE(panel(MainModel::CategoryPanel), QStringLiteral(" Plumbers"));
+        QCOMPARE(state().grab, true);
+        QCOMPARE(state().stop, false);
+        QCOMPARE(m_session->hint(), int(GrabSession::HintReady));
+        QVERIFY(evaluated.wait(10000));
+        SampleDirectory::Query q;
+        q.category = QStringLiteral("Plumbers");
+        q.city = QStringLiteral("Salt Lake City");
+        q.state = QStringLiteral("UT");
+        QCOMPARE(panel(MainModel::CountPanel), QString::number(m_session->sampleDirectory().search(q).size()));
+        QCOMPARE(panel(MainModel::CityPanel), QStringLiteral(" Salt Lake City"));
+        QCOMPARE(panel(MainModel::StatePanel), QStringLiteral(" UT"));
+
+        // browsing away clears it all
+        m_browser->go(root + QStringLiteral("/a/"));
+        QCOMPARE(state().grab, false);
+        QCOMPARE(m_session->hint(), int(GrabSession::HintBrowse));
+        for (int p : {2, 20, 21, 22, 23, 24})
+            QCOMPARE(panel(p), QString());
+    }
+
+    void addressPanels_data()
+    {
+        QTest::addColumn<QString>("query");
+        QTest::addColumn<QString>("category");
+        QTest::addColumn<QString>("city");
+        QTest::addColumn<QString>("state");
+        QTest::newRow("plain") << "cat=Florists&city=Boise&state=ID&page=2" << " Florists" << " Boise" << " ID";
+        QTest::newRow("at most three + in the city")
+            << "cat=Pizza&city=Lake+Havasu+City+North+Side&state=AZ" << " Pizza" << " Lake Havasu City North+Side"
+            << " AZ";
+        QTest::newRow("+ in the category stays") << "cat=Auto+Repair&city=&state=" << " Auto+Repair" << " " << " ";
+        QTest::newRow("state last in the address") << "cat=Pizza&state=AZ" << " Pizza" << " " << " AZ";
+    }
+
+    void addressPanels()
+    {
+        QFETCH(QString, query);
+        QFETCH(QString, category);
+        QFETCH(QString, city);
+        QFETCH(QString, state);
+        const QString root = chooseSample("Sample Directory (site B rules)");
+        browseAndWait(root + QStringLiteral("/b/results?") + query);
+        QCOMPARE(panel(MainModel::CategoryPanel), category);
+        QCOMPARE(panel(MainModel::CityPanel), city);
+        QCOMPARE(panel(MainModel::StatePanel), state);
+    }
+
+    void countFromTheSecondChoice()
+    {
+        // Layout K shows its count only where the key's second count markers find it.
+        const QString root = chooseSample("Sample Directory (key rules)");
+        browseAndWait(root + QStringLiteral("/k/results?cat=Bakeries&city=&state="));
+        SampleDirectory::Query q;
+        q.category = QStringLiteral("Bakeries");
+        QCOMPARE(panel(MainModel::CountPanel), QString::number(m_session->sampleDirectory().search(q).size()));
+    }
+
+    void countNotFoundShowsNA()
+    {
+        LocalHttpServer server([](const LocalHttpServer::Request&) {
+            return LocalHttpServer::page("<div class=\"listing\">\n<h3 class=\"name\">Only</h3>\n</div><!-- listing -->");
+        });
+        chooseSample("Sample Directory (site A rules)");
+        browseAndWait(server.url(QStringLiteral("/a/results?cat=Pizza&city=X&state=Y")));
+        QCOMPARE(panel(MainModel::CountPanel), QStringLiteral("N/A"));
+        QCOMPARE(state().grab, true);
+
+        // After the grab N/A gives way to the number of listings grabbed.
+        grabAndWait();
+        QCOMPARE(panel(MainModel::CountPanel), QStringLiteral("1"));
+        QCOMPARE(m_model->sheet().text(1, 0), QStringLiteral("Only"));
+    }
+
+    // ---- grabbing ----------------------------------------------------------------------------
+
+    void grabToTheEnd()
+    {
+        const QString root = chooseSample("Sample Directory (site A rules)");
+        browseAndWait(root + QStringLiteral("/a/results?cat=Florists&city=&state="));
+        const QString count = panel(MainModel::CountPanel);
+        QSignalSpy top(m_session, &GrabSession::topRowRequested);
+
+        QSignalSpy ended(m_session, &GrabSession::grabEnded);
+        m_session->Grab();
+        // grabbing
+        QCOMPARE(state().grab, false);
+        QCOMPARE(state().stop, true);
+        QVERIFY(commands().isEnabled(QStringLiteral("mnuFileB_StopGrab")));
+        QVERIFY(!commands().isEnabled(QStringLiteral("tb1.Back")));
+        QVERIFY(!commands().isEnabled(QStringLiteral("tb1.Forward")));
+        QCOMPARE(m_session->hint(), int(GrabSession::HintGrabbing));
+        QVERIFY(m_session->isGrabbing());
+        QVERIFY(ended.wait(30000));
+
+        // done
+        QCOMPARE(state().grab, true);
+        QCOMPARE(state().stop, false);
+        QVERIFY(!commands().isEnabled(QStringLiteral("mnuFileB_StopGrab")));
+        QVERIFY(commands().isEnabled(QStringLiteral("tb1.Back")));
+        QCOMPARE(m_session->hint(), int(GrabSession::HintReady));
+        QCOMPARE(panel(2), QStringLiteral(" Done"));
+        QCOMPARE(panel(20), QStringLiteral(" Done"));
+        QCOMPARE(panel(MainModel::CountPanel), count);
+        QCOMPARE(m_model->currentPage(), int(MainModel::ResultsPage));
+        QVERIFY(!m_session->isGrabbing());
+        QVERIFY(m_model->document().IsModified());
+
+        // A new document was emptied first: the records are exactly the listings.
+        const RecordSheet& sheet = m_model->sheet();
+        SampleDirectory::Query q;
+        q.category = QStringLiteral("Florists");
+        int named = 0;
+        for (const SampleDirectory::Listing* l : m_session->sampleDirectory().search(q))
+            named += !l->name.isEmpty();
+        QCOMPARE(sheet.rows() - 1, named);
+        QCOMPARE(sheet.title(0), QStringLiteral("Name"));
+        QVERIFY(!m_model->document().ClearBeforeGrab());
+        QCOMPARE(top.last().first().toInt(), sheet.rows() - 1);
+    }
+
+    void clearBeforeGrab_data()
+    {
+        QTest::addColumn<bool>("clearBeforeGrab");
+        QTest::addColumn<bool>("typed");
+        QTest::addColumn<int>("keptRows");
+        QTest::newRow("after New") << true << false << 0;
+        QTest::newRow("after New, a record typed") << true << true << 20;
+        QTest::newRow("after Open") << false << true << 20;
+    }
+
+    void clearBeforeGrab()
+    {
+        QFETCH(bool, clearBeforeGrab);
+        QFETCH(bool, typed);
+        QFETCH(int, keptRows);
+        m_model->document().setClearBeforeGrab(clearBeforeGrab);
+        if (typed)
+            m_model->sheet().setText(5, 2, QStringLiteral("typed by hand"));
+        const QString root = chooseSample("Sample Directory (site B rules)");
+        browseAndWait(root + QStringLiteral("/b/results?cat=People&city=Dover&state="));
+        grabAndWait();
+        const RecordSheet& sheet = m_model->sheet();
+        SampleDirectory::Query q;
+        q.category = QStringLiteral("People");
+        q.city = QStringLiteral("Dover");
+        int named = 0;
+        for (const SampleDirectory::Listing* l : m_session->sampleDirectory().search(q))
+            named += !l->name.isEmpty();
+        QCOMPARE(sheet.rows() - 1, keptRows + named);
+        if (typed)
+            QCOMPARE(sheet.text(5, 2), QStringLiteral("typed by hand"));
+        QVERIFY(!sheet.text(keptRows + 1, 0).isEmpty());
+        QVERIFY(!m_model->document().ClearBeforeGrab());
+    }
+
+    void stopMidGrab()
+    {
+        // Pages that take a while, so that Stop comes while the grab is on its way.
+        m_settings->WriteSettingText(QStringLiteral("GrabDelay"), QStringLiteral("150"));
+        const QString root = chooseSample("Sample Directory (key rules)");
+        browseAndWait(root + QStringLiteral("/k/results?cat=People&city=&state=&per=5"));
+        QSignalSpy ended(m_session, &GrabSession::grabEnded);
+        QSignalSpy pages(&m_session->runner(), &GrabRunner::pageGrabbed);
+        m_session->Grab();
+        QVERIFY(pages.wait(10000));
+        m_session->Stop();
+        // stopped: at once in the controls
+        QCOMPARE(panel(2), QStringLiteral(" Cancel"));
+        QCOMPARE(panel(20), QStringLiteral(" Cancel"));
+        QCOMPARE(state().grab, true);
+        QCOMPARE(state().stop, false);
+        QVERIFY(!commands().isEnabled(QStringLiteral("mnuFileB_StopGrab")));
+        QCOMPARE(m_session->hint(), int(GrabSession::HintReady));
+        QVERIFY(!m_session->isGrabbing());
+        // the grab ends after the next listing it keeps
+        QVERIFY(ended.wait(10000));
+        const int records = m_model->sheet().rows() - 1;
+        QVERIFY2(records >= 1 && records <= 6, qPrintable(QString::number(records)));
+        QCOMPARE(panel(2), QStringLiteral(" Cancel"));
+        QCOMPARE(m_model->currentPage(), int(MainModel::BrowserPage));
+        QVERIFY(!m_session->runner().isRunning());
+        QVERIFY(m_model->document().IsModified());
+    }
+
+    void addressChangeDuringAGrab()
+    {
+        m_settings->WriteSettingText(QStringLiteral("GrabDelay"), QStringLiteral("100"));
+        const QString root = chooseSample("Sample Directory (site A rules)");
+        browseAndWait(root + QStringLiteral("/a/results?cat=People&city=&state=&per=10"));
+        QSignalSpy ended(m_session, &GrabSession::grabEnded);
+        m_session->Grab();
+        // Another listing page while grabbing: the grab command stays off, Stop on.
+        browseAndWait(root + QStringLiteral("/a/results?cat=Pizza&city=&state="));
+        QCOMPARE(m_session->hint(), int(GrabSession::HintGrabbing));
+        QCOMPARE(state().grab, false);
+        QCOMPARE(state().stop, true);
+        m_session->Stop();
+        QVERIFY(ended.wait(10000));
+    }
+
+    void progressAnimation()
+    {
+        QSignalSpy captions(m_session, &GrabSession::progressCaptionChanged);
+        QStringList seen;
+        for (int i = 0; i < 10; ++i) {
+            m_session->Timer1_Timer();
+            seen << panel(2);
+            QCOMPARE(panel(20), panel(2));
+            QCOMPARE(captions.last().first().toString(), panel(2));
+        }
+        QCOMPARE(seen[0], QStringLiteral(" Grabbing >"));
+        QCOMPARE(seen[7], QStringLiteral(" Grabbing >>>>>>>>"));
+        QCOMPARE(seen[8], QString());
+        QCOMPARE(seen[9], QStringLiteral(" Grabbing >"));
+        QCOMPARE(m_session->hintCaption(GrabSession::HintGrabbing), seen[9]);
+    }
+
+    void hintTexts()
+    {
+        QCOMPARE(m_session->hintCaption(0), QStringLiteral("Fine tune your searching category until        enabled"));
+        QCOMPARE(m_session->hintCaption(1), QStringLiteral("Ready to grab"));
+        QCOMPARE(GrabSession::hintToolTip(0),
+                 QStringLiteral("Go to the listing page and the grab button will become enabled"));
+        QCOMPARE(GrabSession::hintToolTip(1), QStringLiteral("Click the grab button on the left to start grabbing"));
+        QCOMPARE(GrabSession::hintToolTip(2), QStringLiteral("Click the grab button on the left to start grabbing"));
+    }
+
+    void browserCommands()
+    {
+        m_session->goBack();
+        m_session->goForward();
+        m_model->panels().setText(2, QStringLiteral(" Done"));
+        m_model->panels().setText(20, QStringLiteral(" Done"));
+        m_session->reload();
+        QCOMPARE(m_browser->backs, 1);
+        QCOMPARE(m_browser->forwards, 1);
+        QCOMPARE(m_browser->reloads, 1);
+        QCOMPARE(panel(2), QString());
+        QCOMPARE(panel(20), QString());
+    }
+
+    void hourglassWhileLoading()
+    {
+        emit m_browser->loadStarted();
+        emit m_browser->loadStarted();
+        QCOMPARE(m_platform->busyDepth, 1);
+        emit m_browser->loadFinished();
+        QCOMPARE(m_platform->busyDepth, 0);
+        emit m_browser->loadFinished();
+        QCOMPARE(m_platform->busyDepth, 0);
+    }
+
+    void grabDelaySetting_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("ms");
+        QTest::newRow("unset") << "" << 1000;
+        QTest::newRow("set") << "250" << 250;
+        QTest::newRow("not a number") << "soon" << 1000;
+        QTest::newRow("negative") << "-5" << 0;
+        QTest::newRow("huge") << "99999999" << 600000;
+    }
+
+    void grabDelaySetting()
+    {
+        QFETCH(QString, text);
+        QFETCH(int, ms);
+        m_settings->WriteSettingText(QStringLiteral("GrabDelay"), text);
+        QCOMPARE(m_session->grabDelay(), ms);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestGrabSession)
+#include "TestGrabSession.moc"
