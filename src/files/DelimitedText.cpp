@@ -491,7 +491,8 @@ bool writeDelimitedText(QIODevice& device, const RecordSheet& sheet, char delimi
             if (c > 0)
                 *q++ = delimiter;
             if (!quote) {
-                std::memcpy(q, p, n);
+                if (n)
+                    std::memcpy(q, p, n);
                 q += n;
             } else {
                 *q++ = '"';

@@ -83,6 +83,8 @@ public:
             putLarge(data, n);
             return;
         }
+        if (n == 0)
+            return;
         std::memcpy(reserve(n), data, n);
         m_pos += n;
     }

@@ -385,7 +385,8 @@ bool write(QIODevice& device, const RecordSheet& sheet, QString* error, const Gr
             if (n <= 4096) {
                 char* q = out.reserve(5 + n);
                 const size_t k = putVarint(q, quint32(n));
-                std::memcpy(q + k, text.data(), n);
+                if (n)
+                    std::memcpy(q + k, text.data(), n);
                 out.commit(k + n);
             } else {
                 char* q = out.reserve(5);
