@@ -63,6 +63,9 @@ public:
     qint32 listingCount() const { return m_listings; }
     /** Pages grabbed in this grab. */
     int pageCount() const { return m_pages; }
+    /** The address the grab goes on to (or would have gone on to when a page limit
+     *  ended it); empty when the last page had no next page to follow. */
+    QString nextAddress() const { return m_endReason.isEmpty() ? m_next.toString() : QString(); }
 
     /** Runs at every page just before its listings are appended (the place where a
      *  grab into a new document first empties the sheet). */
