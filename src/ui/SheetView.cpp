@@ -11,6 +11,7 @@
 #include <QScopedValueRollback>
 
 #include <algorithm>
+#include <map>
 
 namespace quillon {
 
@@ -151,11 +152,44 @@ void SheetView::applyRowHeights(int first, int last)
     if (last < first)
         return;
     if (last - first >= kRowByRowLimit) {
-        // Every row to the default, then the few that differ.
-        header->setDefaultSectionSize(Twips::toPixels(m_sheet->defaultRowHeight(), dpi));
+        // The header is rebuilt at the most common height, then the rows that differ
+        // are sized one by one. Rebuilding costs one pass; each single row costs a pass
+        // of the header's own, so the fewer the better.
+        const int rows = m_sheet->rows();
+        const int sheetDefault = Twips::toPixels(m_sheet->defaultRowHeight(), dpi);
+        std::map<int, qsizetype> counts;
+        qsizetype exceptions = 0;
         for (const auto& [row, twips] : m_sheet->rowHeights()) {
-            if (row >= 1 && row < m_sheet->rows())
-                header->resizeSection(row - 1, Twips::toPixels(twips, dpi));
+            if (row >= 1 && row < rows) {
+                ++counts[Twips::toPixels(twips, dpi)];
+                ++exceptions;
+            }
+        }
+        counts[sheetDefault] += (rows - 1) - exceptions;
+        const int common = std::max_element(counts.cbegin(), counts.cend(), [](const auto& a, const auto& b) {
+                               return a.second < b.second;
+                           })->first;
+        if (header->defaultSectionSize() == common)
+            header->reset();
+        else
+            header->setDefaultSectionSize(common);
+        const auto& heights = m_sheet->rowHeights();
+        if (common == sheetDefault) {
+            for (const auto& [row, twips] : heights) {
+                const int px = Twips::toPixels(twips, dpi);
+                if (row >= 1 && row < rows && px != common)
+                    header->resizeSection(row - 1, px);
+            }
+            return;
+        }
+        auto next = heights.begin();
+        for (int r = 1; r < rows; ++r) {
+            while (next != heights.end() && next->first < r)
+                ++next;
+            const int px = (next != heights.end() && next->first == r) ? Twips::toPixels(next->second, dpi)
+                                                                        : sheetDefault;
+            if (px != common)
+                header->resizeSection(r - 1, px);
         }
         return;
     }

@@ -255,6 +255,21 @@ private slots:
         QCOMPARE(rows->sectionSize(149'999), Twips::toPixels(720, m_view.get()));
     }
 
+    void heightsWhereMostRowsDiffer()
+    {
+        RecordSheet sheet;
+        sheet.setCols(2);
+        sheet.setRows(5001);
+        for (int r = 1; r <= 4000; ++r)
+            sheet.setRowHeight(r, 480);
+        sheet.setRowHeight(4500, 720);
+        SheetView view(&sheet);
+        QHeaderView* rows = view.verticalHeader();
+        for (int r : {1, 2000, 4000, 4001, 4500, 5000})
+            QCOMPARE(rows->sectionSize(r - 1), Twips::toPixels(sheet.rowHeight(r), &view));
+        QCOMPARE(rows->defaultSectionSize(), Twips::toPixels(480, &view));
+    }
+
     void alternateColour()
     {
         m_view->setAlternateColor(true);
