@@ -8,6 +8,7 @@
 #include "app/TipDialog.h"
 #include "app/Tips.h"
 #include "files/FileMenuController.h"
+#include "grab/GrabController.h"
 #include "print/PrintMenuController.h"
 #include "sheet/SheetTableModel.h"
 #include "ui/Platform.h"
@@ -67,6 +68,7 @@ MainWindow::MainWindow(SettingsStore& settings, Platform& platform, QWidget* par
     // Controllers: the commands of each subsystem, one line each.
     new PrintMenuController(*m_model, this, [this](const QString& name) { return action(name); }, this);
     FileMenuController::install(*this);
+    GrabController::install(*this);
 
     load();
 }

@@ -1,0 +1,181 @@
+#include "testsupport/TestPlatform.h"
+#include "testsupport/WidgetTestMain.h"
+
+#include "app/AppPaths.h"
+#include "app/MainModel.h"
+#include "app/MainWindow.h"
+#include "app/SettingsStore.h"
+#include "grab/GrabController.h"
+#include "grab/GrabSession.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QWebEngineView>
+
+#include <memory>
+
+using namespace quillon;
+
+class TestGrabWindow : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<SettingsStore> m_settings;
+    TestPlatform m_platform;
+    std::unique_ptr<MainWindow> m_window;
+
+    GrabController* controller() const { return m_window->findChild<GrabController*>(QStringLiteral("GrabController")); }
+    GrabSession& session() const { return controller()->session(); }
+    bool enabled(const char* name) const { return m_window->action(QString::fromLatin1(name))->isEnabled(); }
+    QString panel(int n) const { return m_window->statusPanel(n)->text(); }
+    int visibleHint() const
+    {
+        int shown = -1;
+        for (int n = 0; n < 3; ++n)
+            if (controller()->hintPanel(n)->isVisible())
+                shown = shown < 0 ? n : 99;
+        return shown;
+    }
+
+private slots:
+    void init()
+    {
+        m_dir = std::make_unique<QTemporaryDir>();
+        AppPaths::setUserDataFolder(m_dir->filePath(QStringLiteral("user")));
+        m_settings = std::make_unique<SettingsStore>(m_dir->filePath(QStringLiteral("quillon.ini")));
+        m_settings->WriteSettingText(QStringLiteral("GrabDelay"), QStringLiteral("0"));
+        m_platform.messages.clear();
+        m_window = std::make_unique<MainWindow>(*m_settings, m_platform);
+        m_window->setEndAction([] {});
+        m_window->show();
+    }
+
+    void cleanup() { m_window.reset(); }
+
+    void loadChoosesTheFirstSite()
+    {
+        QComboBox* sites = m_window->siteList();
+        QCOMPARE(sites->count(), int(session().siteNames().size()));
+        QVERIFY(sites->count() >= 7);
+        QCOMPARE(sites->currentIndex(), 0);
+        QCOMPARE(sites->itemText(0), QStringLiteral("Sample Directory (site A rules)"));
+        QCOMPARE(session().currentSite(), 0);
+        QCOMPARE(m_window->addressBox()->text(), session().sampleDirectory().root() + QStringLiteral("/a/"));
+        QCOMPARE(m_window->model().currentPage(), int(MainModel::BrowserPage));
+        QVERIFY(m_platform.messages.isEmpty());
+
+        // browsing: hint 0 with its picture of the grab button, nothing to grab or stop
+        QCOMPARE(visibleHint(), 0);
+        QWidget* hint0 = controller()->hintPanel(0);
+        QCOMPARE(hint0->objectName(), QStringLiteral("pnlHintMsg0"));
+        QCOMPARE(hint0->toolTip(), QStringLiteral("Go to the listing page and the grab button will become enabled"));
+        const QList<QLabel*> labels = hint0->findChildren<QLabel*>();
+        QCOMPARE(labels.size(), 3);
+        QCOMPARE(labels[0]->text(), QStringLiteral("Fine tune your searching category until"));
+        QVERIFY(!labels[1]->pixmap().isNull() || !labels[1]->text().isEmpty());
+        QCOMPARE(labels[1]->toolTip(), hint0->toolTip());
+        QCOMPARE(labels[2]->text(), QStringLiteral("enabled"));
+        QVERIFY(!enabled("mnuFileB_Grab"));
+        QVERIFY(!enabled("tb1.StartGrab"));
+        QVERIFY(!enabled("tb1.Stop"));
+        QVERIFY(!enabled("tb0.Stop"));
+        QVERIFY(!enabled("mnuFileB_StopGrab"));
+    }
+
+    void grabFromTheBrowserPage()
+    {
+        // The browser goes to a result page; its location reaches the address box.
+        const QString page = session().sampleDirectory().root() + QStringLiteral("/a/results?cat=Florists&city=&state=");
+        QSignalSpy evaluated(&session(), &GrabSession::addressEvaluated);
+        m_window->browser()->setUrl(QUrl(page));
+        QVERIFY(QTest::qWaitFor([&] { return m_window->addressBox()->text() == page; }, 30000));
+        QVERIFY(evaluated.wait(20000) || !evaluated.isEmpty());
+
+        // ready
+        QVERIFY(enabled("mnuFileB_Grab"));
+        QVERIFY(enabled("tb1.StartGrab"));
+        QCOMPARE(visibleHint(), 1);
+        QCOMPARE(controller()->hintPanel(1)->toolTip(),
+                 QStringLiteral("Click the grab button on the left to start grabbing"));
+        QCOMPARE(panel(21), QStringLiteral(" Florists"));
+        QVERIFY(panel(24).toInt() > 0);
+
+        // grabbing, then done on the Results page
+        QSignalSpy ended(&session(), &GrabSession::grabEnded);
+        m_window->action(QStringLiteral("tb1.StartGrab"))->trigger();
+        QCOMPARE(visibleHint(), 2);
+        QVERIFY(enabled("tb1.Stop"));
+        QVERIFY(!enabled("tb1.StartGrab"));
+        QVERIFY(ended.wait(30000));
+        QCOMPARE(panel(2), QStringLiteral(" Done"));
+        QCOMPARE(panel(20), QStringLiteral(" Done"));
+        QCOMPARE(m_window->model().currentPage(), int(MainModel::ResultsPage));
+        // The site's count stays; listings without a name are not kept.
+        const int records = m_window->model().sheet().rows() - 1;
+        QVERIFY(records > 0 && records <= panel(24).toInt());
+        QVERIFY(!m_window->model().sheet().text(records, 0).isEmpty());
+        QCOMPARE(visibleHint(), -1); // the hints are on the Browser page, now hidden
+        m_window->model().setCurrentPage(MainModel::BrowserPage);
+        QCOMPARE(visibleHint(), 1);
+    }
+
+    void stopFromTheToolbar()
+    {
+        m_settings->WriteSettingText(QStringLiteral("GrabDelay"), QStringLiteral("100"));
+        const QString page =
+            session().sampleDirectory().root() + QStringLiteral("/a/results?cat=People&city=&state=&per=5");
+        QSignalSpy evaluated(&session(), &GrabSession::addressEvaluated);
+        QLineEdit* box = m_window->addressBox();
+        box->clear();
+        QTest::keyClicks(box, page);
+        QCOMPARE(session().address(), page);
+        QVERIFY(evaluated.wait(20000));
+
+        QSignalSpy ended(&session(), &GrabSession::grabEnded);
+        m_window->action(QStringLiteral("mnuFileB_Grab"))->trigger();
+        QVERIFY(QTest::qWaitFor([&] { return !panel(2).isEmpty() && panel(2) != QLatin1String(" Cancel"); }, 5000));
+        QVERIFY(qobject_cast<QLabel*>(controller()->hintPanel(2)->findChild<QLabel*>())->text().startsWith(
+            QLatin1String(" Grabbing ")));
+        m_window->action(QStringLiteral("tb1.Stop"))->trigger();
+        QCOMPARE(panel(2), QStringLiteral(" Cancel"));
+        QCOMPARE(visibleHint(), 1);
+        QVERIFY(enabled("mnuFileB_Grab"));
+        QVERIFY(!enabled("mnuFileB_StopGrab"));
+        QVERIFY(ended.wait(20000));
+        QCOMPARE(m_window->model().currentPage(), int(MainModel::BrowserPage));
+    }
+
+    void choosingASiteFromTheList()
+    {
+        QComboBox* sites = m_window->siteList();
+        const int browseOnly = sites->findText(QStringLiteral("Yell UK"));
+        QVERIFY(browseOnly > 0);
+        sites->setCurrentIndex(browseOnly);
+        QVERIFY(QTest::qWaitFor([&] { return session().currentSite() == browseOnly; }, 5000));
+        QVERIFY(session().isGrabDisabled());
+        QCOMPARE(m_platform.messages.size(), 1);
+        QCOMPARE(m_platform.messages[0].caption, QStringLiteral("Select Searching Engine"));
+        QCOMPARE(m_window->addressBox()->text(), QStringLiteral("https://www.yell.com/"));
+
+        // Picking the same entry again from the list chooses it again.
+        emit sites->activated(browseOnly);
+        QCOMPARE(m_platform.messages.size(), 2);
+    }
+
+    void browserMenuEntries()
+    {
+        // Go Back and Go Forward reach the web view without complaint.
+        m_window->model().setCurrentPage(MainModel::BrowserPage);
+        m_window->action(QStringLiteral("mnuFileB_back"))->trigger();
+        m_window->action(QStringLiteral("mnuFileB_forward"))->trigger();
+        QVERIFY(m_platform.messages.isEmpty());
+    }
+};
+
+QUILLON_WIDGET_TEST_MAIN(TestGrabWindow)
+#include "TestGrabWindow.moc"
