@@ -195,6 +195,10 @@ ParsedPage ParseListings(QByteArrayView page, const GrabKey& key, SiteRules rule
         aboveLength = context.stateAbove.size();
     }
 
+    // Room for the values and cells of a page, so that they are not copied as they grow.
+    out.values.reserve(std::min<qsizetype>(page.size() / 8 + 64, qsizetype(16) << 20));
+    out.cells.reserve(size_t(std::min<qsizetype>(key.listingsPerPage, page.size() / 64 + 1))
+                      * size_t(std::max(1, key.lastField + 1)));
     RowBuilder row(out);
     QByteArray scratch;
     QByteArrayView remaining = page;
