@@ -271,7 +271,7 @@ void GrabSession::addressChangedSteps()
         m_countPage.clear();
         m_countFetched = !m_grabKey.readCount;
         if (m_grabKey.readCount) {
-            m_countFetch = m_fetcher.fetch(QUrl(address), [this](const FetchedPage& page) {
+            m_countFetch = m_fetcher.fetch(QUrl(resolved(address)), [this](const FetchedPage& page) {
                 m_countFetch = 0;
                 m_countPage = page.text;
                 m_countFetched = true;
@@ -401,7 +401,7 @@ void GrabSession::Grab()
     options.rules = currentRules();
     options.siteABase = resolved(builtInSites().siteABase);
     options.delayMs = grabDelay();
-    m_runner.start(m_address, options);
+    m_runner.start(resolved(m_address), options);
 }
 
 void GrabSession::prepareSheet()
