@@ -702,8 +702,13 @@ private slots:
         QVERIFY(QFile::exists(QStringLiteral(":/guide/index.html")));
         {
             auto w = makeWindow();
+            QSignalSpy loaded(w->guideBrowser(), &QWebEngineView::loadFinished);
             QCOMPARE(w->guideAddress(), QUrl(QStringLiteral("qrc:/guide/index.html")));
             QCOMPARE(w->guideBrowser()->url(), QUrl(QStringLiteral("qrc:/guide/index.html")));
+            // The shipped guide really shows in the web view.
+            QTRY_VERIFY_WITH_TIMEOUT(!loaded.isEmpty(), 60000);
+            QCOMPARE(loaded.first().first().toBool(), true);
+            QCOMPARE(w->guideBrowser()->title(), QStringLiteral("Quillon User Guide"));
         }
         m_settings->WriteSettingText(QStringLiteral("GuideURL"), QStringLiteral("https://example.org/guide/"));
         auto w = makeWindow();
