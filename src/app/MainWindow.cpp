@@ -7,6 +7,8 @@
 #include "app/SettingsStore.h"
 #include "app/TipDialog.h"
 #include "app/Tips.h"
+#include "app/WindowLayout.h"
+#include "contact/ContactCommands.h"
 #include "files/FileMenuController.h"
 #include "grab/GrabController.h"
 #include "print/PrintMenuController.h"
@@ -69,6 +71,8 @@ MainWindow::MainWindow(SettingsStore& settings, Platform& platform, QWidget* par
     new PrintMenuController(*m_model, this, [this](const QString& name) { return action(name); }, this);
     FileMenuController::install(*this);
     GrabController::install(*this);
+    new ContactCommands(*m_model, this, [this](const QString& name) { return action(name); }, this);
+    new WindowLayout(*this);
 
     load();
 }

@@ -50,6 +50,11 @@ DialDialog* ContactCommands::dialPhone()
     return dialog;
 }
 
+DialDialog* ContactCommands::dialer() const
+{
+    return m_dialer;
+}
+
 void ContactCommands::showMap()
 {
     const QString query = WebLinks::mapQueryText(WebLinks::mapHost(m_model.settings()), m_model.sheet());

@@ -39,7 +39,7 @@ public:
      */
     DialDialog* dialPhone();
     /** The dialer while it is open. */
-    DialDialog* dialer() const { return m_dialer; }
+    DialDialog* dialer() const;
 
     /** Map: opens the street-map query of the current record in the browser. */
     void showMap();

@@ -2,6 +2,7 @@
 
 #include "app/SettingsStore.h"
 #include "ui/Platform.h"
+#include "ui/Twips.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -161,7 +162,7 @@ QString DialDialog::longDistance() const
 
 int DialDialog::twipsToPixels(int twips) const
 {
-    return qRound(twips * logicalDpiY() / 1440.0);
+    return Twips::toPixels(twips, this);
 }
 
 DialMethod DialDialog::method() const

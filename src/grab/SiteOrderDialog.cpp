@@ -1,5 +1,7 @@
 #include "grab/SiteOrderDialog.h"
 
+#include "ui/Twips.h"
+
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QPushButton>
@@ -71,7 +73,7 @@ SiteOrderDialog::SiteOrderDialog(const QStringList& names, QWidget* parent) : QD
 
 int SiteOrderDialog::twipsToPixels(int twips) const
 {
-    return qRound(twips * logicalDpiX() / 1440.0);
+    return Twips::toPixels(twips, this);
 }
 
 void SiteOrderDialog::fill()
