@@ -256,6 +256,12 @@ bool WindowLayout::eventFilter(QObject* watched, QEvent* event)
             return false;
         }
     }
+    if (watched == m_vbar && event->type() == QEvent::Show && !m_dragging) {
+        // The window may open on another page: the splitter gets its place when the
+        // Results page is first shown, at its size then.
+        placeSplitter(m_window.model().vbarLeft());
+        return false;
+    }
     switch (event->type()) {
     case QEvent::Move:
     case QEvent::Resize:

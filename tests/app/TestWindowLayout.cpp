@@ -37,6 +37,7 @@ class TestWindowLayout : public QObject
         w->setEndAction([] {});
         w->resize(px(12000), px(9000));
         w->show();
+        w->model().setCurrentPage(MainModel::ResultsPage);
         if (!QTest::qWaitForWindowExposed(w.get()))
             return nullptr;
         QCoreApplication::processEvents();
