@@ -100,7 +100,7 @@ void RecordSheet::setText(int row, int col, const QString& text)
     setTextUtf8(row, col, text.toUtf8());
 }
 
-void RecordSheet::setTextUtf8(int row, int col, QByteArrayView text)
+void RecordSheet::setTextUtf8Slow(int row, int col, QByteArrayView text)
 {
     TextColumn& column = m_columns[size_t(col)];
     if (column.utf8(row) == text)

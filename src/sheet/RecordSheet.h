@@ -7,6 +7,7 @@
 #include <QObject>
 #include <QString>
 
+#include <algorithm>
 #include <map>
 #include <span>
 #include <utility>
@@ -58,8 +59,16 @@ public:
     QByteArrayView textUtf8(int row, int col) const { return m_columns[size_t(col)].utf8(row); }
     bool isCellEmpty(int row, int col) const { return m_columns[size_t(col)].isEmpty(row); }
     void setText(int row, int col, const QString& text);
-    /** @p text must be valid UTF-8. */
-    void setTextUtf8(int row, int col, QByteArrayView text);
+    /** @p text must be valid UTF-8. Filling empty cells inside a Batch is the fast path
+     *  readers and the grab use. */
+    void setTextUtf8(int row, int col, QByteArrayView text)
+    {
+        if (m_batchDepth > 0 && m_columns[size_t(col)].setEmptyCell(row, text)) {
+            markDirty(row, col);
+            return;
+        }
+        setTextUtf8Slow(row, col, text);
+    }
     QString title(int col) const { return text(0, col); }
     void setTitle(int col, const QString& title) { setText(0, col, title); }
     /** Empties the texts of the cells in @p rect; styles stay. */
@@ -196,6 +205,18 @@ signals:
 
 private:
     void touch(int top, int left, int bottom, int right);
+    void setTextUtf8Slow(int row, int col, QByteArrayView text);
+    void markDirty(int row, int col)
+    {
+        if (m_dirty.isEmpty()) {
+            m_dirty = {row, col, row, col};
+            return;
+        }
+        m_dirty.top = std::min(m_dirty.top, row);
+        m_dirty.bottom = std::max(m_dirty.bottom, row);
+        m_dirty.left = std::min(m_dirty.left, col);
+        m_dirty.right = std::max(m_dirty.right, col);
+    }
     void touch(const CellRect& rect) { touch(rect.top, rect.left, rect.bottom, rect.right); }
     void endBatch();
     CellStyle& styleRef(int row, int col);

@@ -6,6 +6,10 @@
 #include <limits>
 #include <new>
 
+#ifdef __linux__
+#include <sys/mman.h>
+#endif
+
 namespace quillon {
 
 namespace {
@@ -26,15 +30,25 @@ int lengthPrefix(size_t len, unsigned char* out)
     return n;
 }
 
-char* allocate(size_t n)
+} // namespace
+
+void* allocateLarge(size_t bytes)
 {
-    void* p = std::malloc(n);
+    void* p = nullptr;
+    if (bytes >= kHugePage) {
+        const size_t rounded = (bytes + kHugePage - 1) & ~(kHugePage - 1);
+        p = std::aligned_alloc(kHugePage, rounded);
+#ifdef MADV_HUGEPAGE
+        if (p)
+            madvise(p, rounded, MADV_HUGEPAGE);
+#endif
+    } else {
+        p = std::malloc(bytes ? bytes : 1);
+    }
     if (!p)
         throw std::bad_alloc();
-    return static_cast<char*>(p);
+    return p;
 }
-
-} // namespace
 
 TextColumn::TextColumn(const TextColumn& other) : m_offsets(other.m_offsets)
 {
@@ -54,12 +68,13 @@ TextColumn& TextColumn::operator=(const TextColumn& other)
 TextColumn::TextColumn(TextColumn&& other) noexcept
     : m_offsets(std::move(other.m_offsets)), m_blocks(std::move(other.m_blocks)),
       m_allocations(std::move(other.m_allocations)), m_firstCapacity(other.m_firstCapacity),
-      m_end(other.m_end), m_used(other.m_used), m_allocated(other.m_allocated), m_garbage(other.m_garbage)
+      m_end(other.m_end), m_chunkEnd(other.m_chunkEnd), m_used(other.m_used), m_allocated(other.m_allocated), m_garbage(other.m_garbage)
 {
     other.m_blocks.clear();
     other.m_allocations.clear();
     other.m_firstCapacity = 0;
     other.m_end = 1;
+    other.m_chunkEnd = 0;
     other.m_used = other.m_allocated = other.m_garbage = 0;
 }
 
@@ -72,6 +87,7 @@ TextColumn& TextColumn::operator=(TextColumn&& other) noexcept
         m_allocations = std::move(other.m_allocations);
         m_firstCapacity = other.m_firstCapacity;
         m_end = other.m_end;
+        m_chunkEnd = other.m_chunkEnd;
         m_used = other.m_used;
         m_allocated = other.m_allocated;
         m_garbage = other.m_garbage;
@@ -79,6 +95,7 @@ TextColumn& TextColumn::operator=(TextColumn&& other) noexcept
         other.m_allocations.clear();
         other.m_firstCapacity = 0;
         other.m_end = 1;
+        other.m_chunkEnd = 0;
         other.m_used = other.m_allocated = other.m_garbage = 0;
     }
     return *this;
@@ -97,6 +114,7 @@ void TextColumn::releaseBlocks()
     m_blocks.clear();
     m_firstCapacity = 0;
     m_end = 1;
+    m_chunkEnd = 0;
     m_used = 0;
     m_allocated = 0;
     m_garbage = 0;
@@ -138,46 +156,51 @@ size_t TextColumn::storedSize(uint32_t at) const
 
 uint32_t TextColumn::reserve(size_t n)
 {
-    size_t pos = m_end;
-    const size_t block = pos >> kShift;
-    if (block < m_blocks.size()) {
-        const size_t in = pos & kMask;
-        const size_t capacity = block == 0 ? m_firstCapacity : kBlock;
-        if (in + n <= capacity)
-            return uint32_t(pos);
-        if (block == 0 && m_blocks.size() == 1 && in + n <= kBlock) {
-            // Block 0 starts small, so that small sheets stay small, and grows in place.
-            size_t grown = std::max<size_t>(m_firstCapacity * 2, in + n);
-            grown = std::min<size_t>(grown, kBlock);
-            void* p = std::realloc(m_allocations.front(), grown);
-            if (!p)
-                throw std::bad_alloc();
-            m_allocations.front() = m_blocks.front() = static_cast<char*>(p);
-            m_allocated += grown - m_firstCapacity;
-            m_firstCapacity = grown;
-            return uint32_t(pos);
-        }
-        pos = (block + 1) << kShift;
+    if (m_end + n <= m_chunkEnd)
+        return uint32_t(m_end);
+    if (m_blocks.size() == 1 && m_firstCapacity < kBlock && m_end + n <= kBlock) {
+        // Block 0 starts small, so that small sheets stay small, and grows in place.
+        const size_t grown = std::min<size_t>(std::max<size_t>(m_firstCapacity * 2, m_end + n), kBlock);
+        void* p = std::realloc(m_allocations.front(), grown);
+        if (!p)
+            throw std::bad_alloc();
+        m_allocations.front() = m_blocks.front() = static_cast<char*>(p);
+        m_allocated += grown - m_firstCapacity;
+        m_firstCapacity = m_chunkEnd = grown;
+        return uint32_t(m_end);
     }
-    const size_t first = pos >> kShift;
-    const size_t count = std::max<size_t>(1, (n + kBlock - 1) >> kShift);
+    if (m_blocks.empty()) {
+        const size_t bytes = std::max<size_t>(256, 1 + n);
+        if (bytes > kMaxArena)
+            return 0;
+        char* mem = static_cast<char*>(allocateLarge(bytes));
+        m_allocations.push_back(mem);
+        m_allocated += bytes;
+        m_firstCapacity = std::min<size_t>(bytes, kBlock);
+        const size_t count = std::max<size_t>(1, (bytes + kBlock - 1) >> kShift);
+        for (size_t i = 0; i < count; ++i)
+            m_blocks.push_back(mem + (i << kShift));
+        m_end = 1;
+        m_chunkEnd = bytes;
+        return 1;
+    }
+    // A new chunk after the last block: one block while the column is small, 2 MiB
+    // chunks once it is not, more for a text longer than that.
+    const size_t first = m_blocks.size();
+    const size_t needed = (n + kBlock - 1) >> kShift;
+    const size_t growth = m_allocated >= 2 * kHugePage ? (kHugePage >> kShift) : 1;
+    const size_t count = std::max<size_t>({needed, growth, 1});
     if (((first + count) << kShift) > kMaxArena + 1)
         return 0;
-    size_t bytes = count << kShift;
-    if (first == 0) {
-        bytes = std::max<size_t>(256, pos + n);
-        if (bytes < kBlock)
-            m_firstCapacity = bytes;
-        else
-            m_firstCapacity = kBlock;
-    }
-    char* mem = allocate(bytes);
+    const size_t bytes = count << kShift;
+    char* mem = static_cast<char*>(allocateLarge(bytes));
     m_allocations.push_back(mem);
     m_allocated += bytes;
-    m_blocks.resize(first, nullptr); // blocks skipped over stay unused
     for (size_t i = 0; i < count; ++i)
         m_blocks.push_back(mem + (i << kShift));
-    return uint32_t(pos);
+    m_end = first << kShift;
+    m_chunkEnd = m_end + bytes;
+    return uint32_t(m_end);
 }
 
 uint32_t TextColumn::append(const unsigned char* bytes, size_t n)
@@ -278,7 +301,7 @@ void TextColumn::removeRowSet(std::span<const int> ascendingRows)
 
 void TextColumn::permute(std::span<const int> order)
 {
-    std::vector<uint32_t> next(order.size());
+    Offsets next(order.size());
     for (size_t i = 0; i < order.size(); ++i)
         next[i] = m_offsets[size_t(order[i])];
     m_offsets.swap(next);
@@ -307,6 +330,7 @@ void TextColumn::compact()
     m_allocations = std::move(fresh.m_allocations);
     m_firstCapacity = fresh.m_firstCapacity;
     m_end = fresh.m_end;
+    m_chunkEnd = fresh.m_chunkEnd;
     m_used = fresh.m_used;
     m_allocated = fresh.m_allocated;
     fresh.m_blocks.clear();

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "sheet/HugePageAllocator.h"
+
 #include <QByteArrayView>
 
 #include <cstdint>
@@ -15,7 +17,8 @@ namespace quillon {
  * variable-length integer; a row holds one 32-bit position in the arena, 0 for an
  * empty cell. The arena is a list of 64 KiB blocks that are never moved, so
  * growing it copies nothing; a text longer than a block gets consecutive block
- * numbers in one allocation. An edit appends the new text and moves the row's
+ * numbers in one allocation. Once a column holds a few MiB, its blocks come in 2 MiB
+ * chunks laid out for huge pages. An edit appends the new text and moves the row's
  * position; the arena is compacted when the text no longer used passes half of
  * it. Row operations move positions only, never text.
  */
@@ -56,6 +59,21 @@ public:
     /** Sets the text of @p row. Returns false, leaving the cell empty, when the column
      *  would outgrow its 4 GiB arena. */
     bool set(qsizetype row, QByteArrayView text);
+    /** The fast path of set() for an empty cell and a short text that fits the current
+     *  chunk; false (nothing done) otherwise. */
+    bool setEmptyCell(qsizetype row, QByteArrayView text)
+    {
+        const size_t len = size_t(text.size());
+        if (len - 1 >= 127 || m_end + len + 1 > m_chunkEnd || m_offsets[size_t(row)] != 0)
+            return false;
+        char* dst = m_blocks[m_end >> kShift] + (m_end & kMask);
+        dst[0] = char(len);
+        __builtin_memcpy(dst + 1, text.data(), len);
+        m_offsets[size_t(row)] = uint32_t(m_end);
+        m_end += len + 1;
+        m_used += len + 1;
+        return true;
+    }
     void clear(qsizetype row);
     void clearAll();
 
@@ -91,11 +109,14 @@ private:
     void releaseBlocks();
     void copyFrom(const TextColumn& other);
 
-    std::vector<uint32_t> m_offsets;
-    std::vector<char*> m_blocks;      ///< block number -> its first byte
+    using Offsets = std::vector<uint32_t, HugePageAllocator<uint32_t>>;
+
+    Offsets m_offsets;
+    std::vector<char*> m_blocks;      ///< block number -> its first byte; a chunk's blocks are contiguous
     std::vector<char*> m_allocations; ///< what to free
     size_t m_firstCapacity = 0;       ///< block 0 grows until it is a whole block
     size_t m_end = 1;                 ///< next free position; 0 means "empty cell"
+    size_t m_chunkEnd = 0;            ///< end of the chunk m_end writes into
     size_t m_used = 0;
     size_t m_allocated = 0;
     size_t m_garbage = 0;
