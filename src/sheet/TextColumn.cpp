@@ -68,9 +68,11 @@ TextColumn& TextColumn::operator=(const TextColumn& other)
 TextColumn::TextColumn(TextColumn&& other) noexcept
     : m_offsets(std::move(other.m_offsets)), m_blocks(std::move(other.m_blocks)),
       m_allocations(std::move(other.m_allocations)), m_firstCapacity(other.m_firstCapacity),
-      m_end(other.m_end), m_chunkEnd(other.m_chunkEnd), m_used(other.m_used), m_allocated(other.m_allocated), m_garbage(other.m_garbage)
+      m_end(other.m_end), m_chunkEnd(other.m_chunkEnd), m_used(other.m_used), m_allocated(other.m_allocated), m_garbage(other.m_garbage),
+      m_gaps(std::move(other.m_gaps))
 {
     other.m_blocks.clear();
+    other.m_gaps.clear();
     other.m_allocations.clear();
     other.m_firstCapacity = 0;
     other.m_end = 1;
@@ -91,6 +93,8 @@ TextColumn& TextColumn::operator=(TextColumn&& other) noexcept
         m_used = other.m_used;
         m_allocated = other.m_allocated;
         m_garbage = other.m_garbage;
+        m_gaps = std::move(other.m_gaps);
+        other.m_gaps.clear();
         other.m_blocks.clear();
         other.m_allocations.clear();
         other.m_firstCapacity = 0;
@@ -118,6 +122,7 @@ void TextColumn::releaseBlocks()
     m_used = 0;
     m_allocated = 0;
     m_garbage = 0;
+    m_gaps.clear();
 }
 
 void TextColumn::copyFrom(const TextColumn& other)
@@ -194,6 +199,8 @@ uint32_t TextColumn::reserve(size_t n)
         return 0;
     const size_t bytes = count << kShift;
     char* mem = static_cast<char*>(allocateLarge(bytes));
+    if (m_end < (first << kShift))
+        m_gaps.emplace_back(m_end, first << kShift); // the rest of the last chunk stays unused
     m_allocations.push_back(mem);
     m_allocated += bytes;
     for (size_t i = 0; i < count; ++i)
@@ -331,6 +338,8 @@ void TextColumn::compact()
     m_firstCapacity = fresh.m_firstCapacity;
     m_end = fresh.m_end;
     m_chunkEnd = fresh.m_chunkEnd;
+    m_gaps = std::move(fresh.m_gaps);
+    fresh.m_gaps.clear();
     m_used = fresh.m_used;
     m_allocated = fresh.m_allocated;
     fresh.m_blocks.clear();
