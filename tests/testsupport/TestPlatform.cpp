@@ -27,13 +27,15 @@ QString TestPlatform::saveFileName(const FileDialogRequest& request)
     return saveAnswers.isEmpty() ? QString() : saveAnswers.dequeue();
 }
 
-std::optional<QString> TestPlatform::inputText(const QString&, const QString&, const QString&)
+std::optional<QString> TestPlatform::inputText(const QString& title, const QString& prompt, const QString& defaultAnswer)
 {
+    inputRequests.append({title, prompt, defaultAnswer});
     return inputAnswers.isEmpty() ? std::nullopt : inputAnswers.dequeue();
 }
 
 std::optional<Rgb> TestPlatform::pickColor(Rgb)
 {
+    ++colorRequests;
     return colorAnswers.isEmpty() ? std::nullopt : colorAnswers.dequeue();
 }
 

@@ -23,6 +23,13 @@ public:
         int defaultButton;
     };
 
+    struct InputRequest
+    {
+        QString title;
+        QString prompt;
+        QString defaultAnswer;
+    };
+
     // Answers, taken first in, first out. An empty queue answers the default button
     // (message boxes), cancel (file dialogs, input box, colour picker).
     QQueue<int> messageAnswers;
@@ -36,6 +43,8 @@ public:
     QList<FileDialogRequest> openRequests;
     QList<FileDialogRequest> saveRequests;
     QList<QUrl> openedUrls;
+    QList<InputRequest> inputRequests;
+    int colorRequests = 0;
     int beeps = 0;
     int busyDepth = 0;
     int busyCalls = 0;
