@@ -48,38 +48,11 @@ double daySerial(const QDateTime& when)
 EditCommands::EditCommands(MainModel& model, QObject* parent)
     : QObject(parent), m_model(model), m_find(new FindSession(model, this))
 {
-    connect(&m_model.sheet(), &RecordSheet::selectionChanged, this, &EditCommands::updateSelectionPanel);
 }
 
 EditCommands::~EditCommands() = default;
 
 // ---- mouse modes ----------------------------------------------------------------------
-
-void EditCommands::ApplyRowMode(MainModel& model)
-{
-    CommandStates& c = model.commands();
-    c.setChecked(QStringLiteral("mnuMouseMode0"), true);
-    c.setChecked(QStringLiteral("mnuMouseMode1"), false);
-    c.setChecked(toolButton("RowMode"), true);
-    c.setChecked(toolButton("BlockMode"), false);
-    model.panels().setText(MainModel::ModePanel, QStringLiteral("ROW"));
-    RecordSheet& sheet = model.sheet();
-    sheet.setSelectionMode(RecordSheet::SelectionMode::Rows);
-    const int row = sheet.currentRow();
-    if (row >= 1 && sheet.cols() > 0)
-        sheet.selectBlock(row, 0, row, sheet.cols() - 1);
-}
-
-void EditCommands::ApplyBlockMode(MainModel& model)
-{
-    CommandStates& c = model.commands();
-    c.setChecked(QStringLiteral("mnuMouseMode0"), false);
-    c.setChecked(QStringLiteral("mnuMouseMode1"), true);
-    c.setChecked(toolButton("RowMode"), false);
-    c.setChecked(toolButton("BlockMode"), true);
-    model.panels().setText(MainModel::ModePanel, QStringLiteral("EDIT"));
-    model.sheet().setSelectionMode(RecordSheet::SelectionMode::Block);
-}
 
 void EditCommands::gridFocused(MainModel::Grid grid)
 {
@@ -98,12 +71,6 @@ void EditCommands::gridFocused(MainModel::Grid grid)
 RecordSheet& EditCommands::focusedGrid()
 {
     return m_model.focusedGrid() == MainModel::Grid::Sheet ? m_model.sheet() : m_model.formPanel().grid();
-}
-
-void EditCommands::updateSelectionPanel()
-{
-    m_model.panels().setText(MainModel::SelectionPanel,
-                             QStringLiteral("%1 Sel").arg(m_model.sheet().selectedRowCount()));
 }
 
 // ---- rows and columns -----------------------------------------------------------------
@@ -471,13 +438,12 @@ void EditCommands::chooseSwatch(int swatch)
 
 void EditCommands::toggleGridLines()
 {
-    CommandStates& c = m_model.commands();
-    c.setChecked(QStringLiteral("mnuGrid"), !c.isChecked(QStringLiteral("mnuGrid")));
+    m_model.setGridLines(!m_model.gridLines());
 }
 
 bool EditCommands::gridLinesShown() const
 {
-    return m_model.commands().isChecked(QStringLiteral("mnuGrid"));
+    return m_model.gridLines();
 }
 
 void EditCommands::toggleDragMode()
@@ -531,13 +497,12 @@ void EditCommands::moveSelectedRecords(int before)
 
 void EditCommands::toggleAlternateColor()
 {
-    CommandStates& c = m_model.commands();
-    c.setChecked(QStringLiteral("mnuAlternateColor"), !c.isChecked(QStringLiteral("mnuAlternateColor")));
+    m_model.setAlternateColor(!m_model.alternateColor());
 }
 
 bool EditCommands::isAlternateColor() const
 {
-    return m_model.commands().isChecked(QStringLiteral("mnuAlternateColor"));
+    return m_model.alternateColor();
 }
 
 // ---- column commands ------------------------------------------------------------------------

@@ -44,14 +44,12 @@ public:
 
     // ---- mouse modes ----------------------------------------------------------------
     /** "&Row Mode" (F6): whole-row selection; the current row is selected. */
-    void rowMode() { ApplyRowMode(m_model); }
+    void rowMode() { m_model.setMouseMode(false); }
     /** "&Block && Edit Mode" (F7): free block selection. */
-    void blockMode() { ApplyBlockMode(m_model); }
-    /** The Row mode command, for every part of the program that resets the mouse mode. */
-    static void ApplyRowMode(MainModel& model);
-    static void ApplyBlockMode(MainModel& model);
+    void blockMode() { m_model.setMouseMode(true); }
 
-    /** A grid received the keyboard focus. */
+    /** A grid received the keyboard focus: it becomes the focused grid, and the Edit
+     *  menu's sheet items show only for the sheet. */
     void gridFocused(MainModel::Grid grid);
 
     // ---- rows and columns -----------------------------------------------------------
@@ -168,7 +166,6 @@ private:
     void copyGrid(const RecordSheet& grid, bool sheetRows);
     void pasteInto(const CellRect& target);
     void pasteIntoFormPanel();
-    void updateSelectionPanel();
     QString stampText(int col) const;
 
     MainModel& m_model;
