@@ -77,7 +77,13 @@ MainWindow::MainWindow(SettingsStore& settings, Platform& platform, QWidget* par
     load();
 }
 
-MainWindow::~MainWindow() = default;
+MainWindow::~MainWindow()
+{
+    // Children go in the order they were added. The controllers and views hold
+    // references into the model, so the model moves to the end of the line.
+    m_model->setParent(nullptr);
+    m_model->setParent(this);
+}
 
 // ---- menus and toolbars ---------------------------------------------------------------
 
