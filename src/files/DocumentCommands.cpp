@@ -240,22 +240,22 @@ void DocumentCommands::OpenDocument(int format)
 
 void DocumentCommands::openChosen(int format)
 {
-    const OpenSpec spec = openSpec(format);
+    const OpenSpec kind = openSpec(format);
     Document& doc = m_model.document();
     FileDialogRequest request;
     request.caption = tr("Open");
     request.directory = doc.LastOpenPath();
-    request.filters = qtFilters(spec.filter);
-    request.presetName = spec.presetName;
-    request.defaultSuffix = spec.defaultExtension.mid(2);
+    request.filters = qtFilters(kind.filter);
+    request.presetName = kind.presetName;
+    request.defaultSuffix = kind.defaultExtension.mid(2);
     const QString path = m_model.platform().openFileName(request);
     static const QStringList nothingPicked = {QString(), QStringLiteral("*.*"), QStringLiteral("*.vty"),
                                               QStringLiteral("*.csv"), QStringLiteral("*.txt")};
     if (nothingPicked.contains(path))
         return;
     doc.setLastOpenPath(AppPaths::DirectoryPart(path));
-    const int documentType = spec.documentType;
-    read(path, spec.gridFormat, [this, path, documentType](bool ok, const QString& error) {
+    const int documentType = kind.documentType;
+    read(path, kind.gridFormat, [this, path, documentType](bool ok, const QString& error) {
         if (!ok) {
             m_staging.reset();
             reportFailure(QStringLiteral("Open File"), tr("Quillon could not open"), path, error,
