@@ -12,6 +12,7 @@
 #include "files/FileMenuController.h"
 #include "grab/GrabController.h"
 #include "print/PrintMenuController.h"
+#include "sheet/EditController.h"
 #include "sheet/SheetTableModel.h"
 #include "ui/Platform.h"
 #include "ui/SheetView.h"
@@ -72,6 +73,7 @@ MainWindow::MainWindow(SettingsStore& settings, Platform& platform, QWidget* par
     FileMenuController::install(*this);
     GrabController::install(*this);
     new ContactCommands(*m_model, this, [this](const QString& name) { return action(name); }, this);
+    EditController::install(*this);
     new WindowLayout(*this);
 
     load();

@@ -11,8 +11,13 @@ FindSession::FindSession(MainModel& model, QObject* parent) : QObject(parent), m
 
 void FindSession::load()
 {
+    m_text.clear();
+    m_fromBeginning = false;
+    m_matchCase = false;
     m_column = 0;
     m_nextRow = 1;
+    m_lastHit = false;
+    m_hits = 0;
 }
 
 void FindSession::activated()

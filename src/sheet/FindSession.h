@@ -19,7 +19,8 @@ class FindSession : public QObject
 public:
     explicit FindSession(MainModel& model, QObject* parent = nullptr);
 
-    /** The window was loaded: the search starts at column 0, row 1. */
+    /** The window was loaded: empty text, both options off, the search starts at
+     *  column 0, row 1 with no hit counted. */
     void load();
     /** The window was activated: the sheet takes free block selection (the mode's
      *  menu check, toolbar button and status text stay as they are). */

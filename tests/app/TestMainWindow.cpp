@@ -345,16 +345,22 @@ private slots:
         auto w = makeWindow();
         QAction* block = w->action(QStringLiteral("mnuMouseMode1"));
         QVERIFY(block->isCheckable());
-        block->trigger();
-        // Nothing is wired to it here, so the state stays as the model has it.
         QVERIFY(!block->isChecked());
-        QVERIFY(w->action(QStringLiteral("mnuMouseMode0"))->isChecked());
-        // A command that sets the state is followed.
-        connect(block, &QAction::triggered, &w->model(), [&] { w->model().setMouseMode(true); });
+        // The command sets the state and the entries follow it.
         block->trigger();
         QVERIFY(block->isChecked());
         QVERIFY(!w->action(QStringLiteral("mnuMouseMode0"))->isChecked());
         QVERIFY(w->action(QStringLiteral("tb0.BlockMode"))->isChecked());
+        // A second click keeps the tick: the command sets Block mode again.
+        block->trigger();
+        QVERIFY(block->isChecked());
+        QVERIFY(w->action(QStringLiteral("tb0.BlockMode"))->isChecked());
+        // The button of the other mode unticks it through its command.
+        w->action(QStringLiteral("tb0.RowMode"))->trigger();
+        QVERIFY(!block->isChecked());
+        QVERIFY(w->action(QStringLiteral("mnuMouseMode0"))->isChecked());
+        QCOMPARE(w->statusPanel(3)->text(), QStringLiteral("ROW"));
+        block->trigger();
         QCOMPARE(w->statusPanel(3)->text(), QStringLiteral("EDIT"));
     }
 

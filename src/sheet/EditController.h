@@ -1,0 +1,68 @@
+#pragma once
+
+#include "sheet/FindWindow.h"
+
+#include <QObject>
+#include <QPointer>
+
+class QAction;
+class QToolButton;
+
+namespace quillon {
+
+class ColorPalette;
+class DeleteRecordDialog;
+class EditCommands;
+class MainWindow;
+
+/**
+ * Connects the editing commands of the main window to EditCommands: the Edit, View
+ * and Tools menu entries of the record sheet, the right-click menu's entries, the
+ * sheet toolbar's editing buttons, the title click (sort), in-place editing, the keys
+ * and mouse reactions of the sheet, the font colour palette `PanColor`, the record
+ * navigation buttons `imgBtn` 0-7 beside the form panel, the find window `frmSearch`
+ * and the delete confirmation `frmDelDialog`.
+ */
+class EditController : public QObject
+{
+    Q_OBJECT
+
+public:
+    static EditController* install(MainWindow& window);
+    ~EditController() override;
+
+    EditCommands& commands() const { return *m_commands; }
+
+    /** "&Find...": shows the find window (loading it when it is not loaded). */
+    void showFindWindow();
+    /** The loaded find window, or nullptr. */
+    FindWindow* findWindow() const { return m_find; }
+    /** The delete confirmation; made on first use and kept (hidden) afterwards. */
+    DeleteRecordDialog* deleteDialog();
+    ColorPalette* palette() const { return m_palette; }
+    /** `imgBtn`(@p i), i = 0 .. 7. */
+    QToolButton* navigationButton(int i) const;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    explicit EditController(MainWindow& window);
+    void wireMenus();
+    void wireSheet();
+    void buildNavigationButtons();
+    void showNavigationButtons();
+    void placeNavigationRow();
+    void startCellEdit();
+    void placePalette();
+
+    MainWindow& m_window;
+    EditCommands* m_commands;
+    ColorPalette* m_palette = nullptr;
+    QPointer<FindWindow> m_find;
+    DeleteRecordDialog* m_deleteDialog = nullptr;
+    QToolButton* m_navigation[8] = {};
+    QWidget* m_navigationRow = nullptr;
+};
+
+} // namespace quillon
