@@ -58,6 +58,16 @@ FindWindow::FindWindow(FindSession& session, QWidget* mainWindow)
     placeAtTopRight();
 }
 
+void FindWindow::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    // Framed now: the frame's width is known.
+    if (!m_placed) {
+        m_placed = true;
+        placeAtTopRight();
+    }
+}
+
 void FindWindow::placeAtTopRight()
 {
     if (!m_mainWindow)

@@ -37,6 +37,7 @@ public:
 
 protected:
     void changeEvent(QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
 
@@ -50,6 +51,7 @@ private:
     QCheckBox* m_chkMatchCase;
     QPushButton* m_cmdNext;
     QPushButton* m_cmdClose;
+    bool m_placed = false;
 };
 
 } // namespace quillon
