@@ -5,6 +5,7 @@
 #include "app/SettingsStore.h"
 #include "grab/BrowserControl.h"
 #include "grab/CutBetween.h"
+#include "grab/SiteOrder.h"
 #include "ui/Platform.h"
 
 #include <QFileInfo>
@@ -152,6 +153,13 @@ QStringList GrabSession::FillCatalogFrom(const QString& path)
     if (table.load(path))
         m_siteNames = m_sites.fill(table);
     return m_siteNames;
+}
+
+void GrabSession::reorderSites(const QStringList& names, int listIndex)
+{
+    ApplySiteOrder(m_sites, names);
+    m_siteNames = names;
+    m_listIndex = listIndex;
 }
 
 SiteRules GrabSession::currentRules() const

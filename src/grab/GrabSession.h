@@ -65,6 +65,10 @@ public:
     QStringList FillCatalogFrom(const QString& path);
     colKests& mKests() { return m_sites; }
     QStringList siteNames() const { return m_siteNames; }
+    /** The site order dialog's Save: the catalog takes the order of @p names (see
+     *  ApplySiteOrder()), and the chosen site, itself unchanged, is now number
+     *  @p listIndex of the site list. Nothing is loaded or shown again. */
+    void reorderSites(const QStringList& names, int listIndex);
     /** Choosing site number @p listIndex (0-based, as the site list counts). */
     void SelectSite(int listIndex);
     int currentSite() const { return m_listIndex; }

@@ -1,3 +1,5 @@
+#include "grab/KeyTable.h"
+#include "grab/SiteCatalog.h"
 #include "grab/SiteOrder.h"
 #include "grab/SiteOrderDialog.h"
 
@@ -5,6 +7,9 @@
 #include <QClipboard>
 #include <QPushButton>
 #include <QTableWidget>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
 
@@ -14,6 +19,33 @@ namespace {
 
 const QStringList kSites = {QStringLiteral("Alpha Pages"), QStringLiteral("Bravo Find"),
                             QStringLiteral("Charlie 411"), QStringLiteral("Delta People")};
+
+// A catalog of the four sites above, each with its own key file, grab flag and
+// start address, at site table rows 1, 2, 4 and 5 (row 3 had no key file).
+void fillCatalog(colKests& sites)
+{
+    const int rows[] = {1, 2, 4, 5};
+    for (int i = 0; i < 4; ++i)
+        sites.Add(kSites[i], QStringLiteral("key%1.bin").arg(i), i % 2 == 0,
+                  QStringLiteral("https://site%1.example/").arg(i), rows[i], QStringLiteral(" %1").arg(i));
+}
+
+// One line per site in collection order: ListName|FileName|Avail|URL|Index.
+QStringList describe(const colKests& sites)
+{
+    QStringList lines;
+    for (const objKest& site : sites)
+        lines << QStringLiteral("%1|%2|%3|%4|%5")
+                     .arg(site.ListName(), site.FileName(), QString::number(site.Avail()), site.URL(),
+                          QString::number(site.Index()));
+    return lines;
+}
+
+QString site(int i, int index)
+{
+    return QStringLiteral("%1|key%2.bin|%3|https://site%2.example/|%4")
+        .arg(kSites[i], QString::number(i), QString::number(i % 2 == 0), QString::number(index));
+}
 
 } // namespace
 
@@ -134,6 +166,99 @@ private slots:
         dialog.moveDown();
         QTest::mouseClick(dialog.findChild<QPushButton*>(QStringLiteral("cmdCancel")), Qt::LeftButton);
         QCOMPARE(dialog.result(), int(QDialog::Rejected));
+    }
+
+    // Save brings the catalog into the site list's order by exchanging the site
+    // data of entries; each entry's Index stays where it was.
+    void catalogTakesTheNewOrder_data()
+    {
+        QTest::addColumn<QStringList>("names");
+        QTest::addColumn<QStringList>("expected");
+
+        QTest::newRow("unchanged") << kSites << QStringList{site(0, 1), site(1, 2), site(2, 4), site(3, 5)};
+        QTest::newRow("second to the top") << QStringList{kSites[1], kSites[0], kSites[2], kSites[3]}
+                                           << QStringList{site(1, 1), site(0, 2), site(2, 4), site(3, 5)};
+        QTest::newRow("reversed") << QStringList{kSites[3], kSites[2], kSites[1], kSites[0]}
+                                  << QStringList{site(3, 1), site(2, 2), site(1, 4), site(0, 5)};
+        QTest::newRow("first to the bottom") << QStringList{kSites[1], kSites[2], kSites[3], kSites[0]}
+                                             << QStringList{site(1, 1), site(2, 2), site(3, 4), site(0, 5)};
+        QTest::newRow("rotated the other way") << QStringList{kSites[3], kSites[0], kSites[1], kSites[2]}
+                                               << QStringList{site(3, 1), site(0, 2), site(1, 4), site(2, 5)};
+        // A name the catalog does not have leaves its position as it is.
+        QTest::newRow("unknown name") << QStringList{QStringLiteral("Nowhere"), kSites[2], kSites[1], kSites[3]}
+                                      << QStringList{site(0, 1), site(2, 2), site(1, 4), site(3, 5)};
+        QTest::newRow("fewer names") << QStringList{kSites[2]}
+                                     << QStringList{site(2, 1), site(1, 2), site(0, 4), site(3, 5)};
+        QTest::newRow("no names") << QStringList{} << QStringList{site(0, 1), site(1, 2), site(2, 4), site(3, 5)};
+    }
+
+    void catalogTakesTheNewOrder()
+    {
+        QFETCH(QStringList, names);
+        QFETCH(QStringList, expected);
+
+        colKests sites;
+        fillCatalog(sites);
+        ApplySiteOrder(sites, names);
+        QCOMPARE(describe(sites), expected);
+        // The keys stay with their positions too.
+        for (int i = 0; i < 4; ++i)
+            QCOMPARE(sites.Item(QStringLiteral(" %1").arg(i)), sites.Item(i + 1));
+    }
+
+    void sameNamesKeepTheirOwnData()
+    {
+        colKests sites;
+        sites.Add(QStringLiteral("Twin"), QStringLiteral("first.bin"), true, QStringLiteral("https://1/"), 1);
+        sites.Add(QStringLiteral("Other"), QStringLiteral("other.bin"), true, QStringLiteral("https://2/"), 2);
+        sites.Add(QStringLiteral("Twin"), QStringLiteral("second.bin"), false, QStringLiteral("https://3/"), 3);
+        ApplySiteOrder(sites, {QStringLiteral("Twin"), QStringLiteral("Twin"), QStringLiteral("Other")});
+        QCOMPARE(describe(sites), (QStringList{QStringLiteral("Twin|first.bin|1|https://1/|1"),
+                                               QStringLiteral("Twin|second.bin|0|https://3/|2"),
+                                               QStringLiteral("Other|other.bin|1|https://2/|3")}));
+    }
+
+    // The saved site table is read back by the catalog loader in the new order,
+    // with every site's key file, grab flag and start address.
+    void savedTableReadsBackInTheNewOrder()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("not yet/made/stpl00.bin"));
+        colKests sites;
+        fillCatalog(sites);
+        const QStringList order{kSites[2], kSites[0], kSites[3], kSites[1]};
+        ApplySiteOrder(sites, order);
+        QString error;
+        QVERIFY2(SaveSiteTable(sites, path, &error), qPrintable(error));
+
+        KeyTable table;
+        QVERIFY(table.load(path, &error));
+        QCOMPARE(table.rows(), 5);
+        QCOMPARE(table.text(0, 0), QStringLiteral("Site"));
+        colKests loaded;
+        QCOMPARE(loaded.fill(table), order);
+        // Index is the row of the table just read.
+        QCOMPARE(describe(loaded), (QStringList{site(2, 1), site(0, 2), site(3, 3), site(1, 4)}));
+    }
+
+    void unwritableTableIsReported()
+    {
+        QTemporaryDir dir;
+        const QString blocker = dir.filePath(QStringLiteral("user"));
+        QFile file(blocker);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("a file where the folder should be");
+        file.close();
+
+        colKests sites;
+        fillCatalog(sites);
+        QString error;
+        QVERIFY(!SaveSiteTable(sites, blocker + QStringLiteral("/stpl00.bin"), &error));
+        QVERIFY(!error.isEmpty());
+        QVERIFY(error.contains(QStringLiteral("user")));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries), QStringList{QStringLiteral("user")});
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), QByteArray("a file where the folder should be"));
     }
 };
 
