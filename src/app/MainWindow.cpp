@@ -11,6 +11,7 @@
 #include "contact/ContactCommands.h"
 #include "files/FileMenuController.h"
 #include "grab/GrabController.h"
+#include "grab/SiteOrderController.h"
 #include "print/PrintMenuController.h"
 #include "sheet/EditController.h"
 #include "sheet/SheetTableModel.h"
@@ -72,6 +73,7 @@ MainWindow::MainWindow(SettingsStore& settings, Platform& platform, QWidget* par
     new PrintMenuController(*m_model, this, [this](const QString& name) { return action(name); }, this);
     FileMenuController::install(*this);
     GrabController::install(*this);
+    SiteOrderController::install(*this);
     new ContactCommands(*m_model, this, [this](const QString& name) { return action(name); }, this);
     EditController::install(*this);
     new WindowLayout(*this);
