@@ -10,6 +10,7 @@
 #include "grab/SiteCatalog.h"
 #include "grab/SiteOrderController.h"
 #include "grab/SiteOrderDialog.h"
+#include "ui/Twips.h"
 
 #include <QBoxLayout>
 #include <QClipboard>
@@ -142,6 +143,9 @@ private slots:
         QVERIFY(dialog);
         QVERIFY(dialog->isVisible());
         QVERIFY(dialog->isModal());
+        // 5800 twips right of and 1000 twips below the main window's corner
+        QCOMPARE(dialog->pos(), m_window->frameGeometry().topLeft() +
+                                    QPoint(Twips::toPixels(5800, dialog), Twips::toPixels(1000, dialog)));
         QCOMPARE(dialog->order(), listed());
         QCOMPARE(dialog->grid()->rowCount(), sites()->count());
         press(dialog, "cmdCancel");
