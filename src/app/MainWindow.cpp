@@ -13,6 +13,7 @@
 #include "grab/GrabController.h"
 #include "grab/SiteOrderController.h"
 #include "print/PrintMenuController.h"
+#include "sheet/ColumnDefController.h"
 #include "sheet/EditController.h"
 #include "sheet/SheetTableModel.h"
 #include "ui/Platform.h"
@@ -76,6 +77,7 @@ MainWindow::MainWindow(SettingsStore& settings, Platform& platform, QWidget* par
     SiteOrderController::install(*this);
     new ContactCommands(*m_model, this, [this](const QString& name) { return action(name); }, this);
     EditController::install(*this);
+    ColumnDefController::install(*this);
     new WindowLayout(*this);
 
     load();
