@@ -172,6 +172,59 @@ private slots:
         QCOMPARE(live, 2999 - 1);
     }
 
+    // A column past 4 MiB grows in 2 MiB chunks; the tail of a chunk that a text did
+    // not fit into stays unused and the walk must step over it to the next chunk.
+    void storageWalkSkipsChunkTails()
+    {
+        const int rows = 12'000;
+        TextColumn column(rows);
+        auto textOf = [](int r, int salt) {
+            // 300 .. 1,500 bytes, so that chunk ends are met at many offsets.
+            return QByteArray(300 + (r * 7919 + salt) % 1200, char('A' + (r + salt) % 26));
+        };
+        for (int r = 1; r < rows; ++r)
+            QVERIFY(column.set(r, textOf(r, 0)));
+        // A text longer than a chunk, and edits that leave unused texts behind.
+        QVERIFY(column.set(6000, QByteArray(2'500'000, 'L')));
+        for (int r = 2; r < rows; r += 97)
+            QVERIFY(column.set(r, textOf(r, 1)));
+        QVERIFY(column.arenaBytes() > 8u * 1024 * 1024);
+
+        auto header = [](size_t len) { return len < 0x80 ? 1 : len < 0x4000 ? 2 : len < 0x200000 ? 3 : 4; };
+        std::map<uint32_t, QByteArray> stored;
+        size_t walked = 0;
+        uint32_t last = 0;
+        bool ascending = true;
+        column.forEachStored([&](uint32_t at, QByteArrayView text) {
+            ascending = ascending && at > last;
+            last = at;
+            walked += size_t(header(size_t(text.size()))) + size_t(text.size());
+            stored.emplace(at, text.toByteArray());
+            return true;
+        });
+        QVERIFY(ascending);
+        // Every stored byte once, nothing of the unused chunk tails.
+        QCOMPARE(walked, column.arenaBytes());
+        for (int r = 1; r < rows; ++r) {
+            const auto it = stored.find(column.position(r));
+            QVERIFY2(it != stored.end(), qPrintable(QString::number(r)));
+            QCOMPARE(it->second, column.utf8(r).toByteArray());
+        }
+        QCOMPARE(qsizetype(stored.size()), qsizetype(rows - 1 + 1 + (rows - 2 + 96) / 97));
+
+        // The same after compaction, which lays the texts out anew.
+        column.compact();
+        walked = 0;
+        qsizetype live = 0;
+        column.forEachStored([&](uint32_t at, QByteArrayView text) {
+            walked += size_t(header(size_t(text.size()))) + size_t(text.size());
+            ++live;
+            return column.utf8(6000).size() > 0 && at > 0;
+        });
+        QCOMPARE(live, qsizetype(rows - 1));
+        QCOMPARE(walked, column.arenaBytes());
+    }
+
     // ---- clipboard text -------------------------------------------------------------------
 
     void clipTextReads_data()
