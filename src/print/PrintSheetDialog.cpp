@@ -3,6 +3,7 @@
 #include "print/PrintPreviewDialog.h"
 #include "print/PrintSheet.h"
 #include "sheet/RecordSheet.h"
+#include "ui/HeaderStyle.h"
 
 #include <QEvent>
 #include <QGridLayout>
@@ -45,8 +46,7 @@ PrintSheetDialog::PrintSheetDialog(const RecordSheet& sheet, Platform& platform,
     m_fd = new QTableWidget(int(m_form.columns().size()), 3, this);
     m_fd->setObjectName(QStringLiteral("fd"));
     m_fd->setHorizontalHeaderLabels({QStringLiteral("Col"), QStringLiteral("Title"), QStringLiteral("Print")});
-    m_fd->horizontalHeader()->setStyleSheet(QStringLiteral(
-        "QHeaderView::section { background-color: #008000; color: #ffffff; font-weight: bold; }"));
+    setGreenHeader(m_fd->horizontalHeader());
     m_fd->verticalHeader()->hide();
     m_fd->setSelectionMode(QAbstractItemView::SingleSelection);
     m_fd->setColumnWidth(0, twipsToPixels(this, 500));

@@ -1,6 +1,7 @@
 #include "sheet/ColumnDefDialog.h"
 
 #include "sheet/ColumnDefModel.h"
+#include "ui/HeaderStyle.h"
 #include "ui/Twips.h"
 
 #include <QComboBox>
@@ -135,9 +136,7 @@ ColumnDefDialog::ColumnDefDialog(MainModel& model, bool oneColumn, QWidget* pare
     m_grid->verticalHeader()->hide();
     m_grid->verticalHeader()->setMinimumSectionSize(1);
     m_grid->verticalHeader()->setDefaultSectionSize(px(kRowHeight));
-    m_grid->horizontalHeader()->setStyleSheet(QStringLiteral(
-        "QHeaderView::section { background-color: #008000; color: #ffffff; font-weight: bold;"
-        " border: none; border-right: 1px solid #c0c0c0; border-bottom: 1px solid #c0c0c0; }"));
+    setGreenHeader(m_grid->horizontalHeader());
     m_grid->horizontalHeader()->setSectionsMovable(false);
     m_grid->horizontalHeader()->setMinimumSectionSize(1); // "Hide" is narrower than the style's least
     m_grid->setSelectionMode(QAbstractItemView::SingleSelection);
