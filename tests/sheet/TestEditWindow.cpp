@@ -23,6 +23,7 @@
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QTabBar>
 #include <QTabWidget>
@@ -326,6 +327,53 @@ private slots:
 
         trigger(*w, "mnuFonts");
         QCOMPARE(s.fontPointSize(), 12);
+    }
+
+    // ---- keys and the right button --------------------------------------------------------------
+
+    void keysOnTheSheet()
+    {
+        auto w = makeWindow();
+        RecordSheet& s = w->model().sheet();
+        fill(s, 5);
+        SheetView* fa = w->sheetView();
+        fa->setFocus();
+        s.setCurrentCell(2, 1);
+        QTest::keyClick(fa, Qt::Key_F7);
+        QCOMPARE(w->statusPanel(MainModel::ModePanel)->text(), QStringLiteral("EDIT"));
+        QTest::keyClick(fa, Qt::Key_F6);
+        QCOMPARE(w->statusPanel(MainModel::ModePanel)->text(), QStringLiteral("ROW"));
+        QTest::keyClick(fa, Qt::Key_F11);
+        QCOMPARE(s.rowHeight(2), 240 + EditCommands::kRowHeightStep);
+        QTest::keyClick(fa, Qt::Key_F12);
+        QCOMPARE(s.rowHeight(2), 240);
+        s.setCurrentCell(2, 1); // Row mode selected the row from its first column
+        QTest::keyClick(fa, Qt::Key_F3);
+        QCOMPARE(s.text(2, 1), QStringLiteral("12/8/2026 4:24:09 PM"));
+        QTest::keyClick(fa, Qt::Key_Down);
+        QCOMPARE(s.currentRow(), 3);
+        QCOMPARE(w->statusPanel(MainModel::RecordPanel)->text(), QStringLiteral("3 / 5"));
+        m_platform->messageAnswers.enqueue(Platform::Cancel);
+        QTest::keyClick(fa, Qt::Key_D, Qt::ControlModifier);
+        QVERIFY(m_platform->lastMessage().startsWith(QStringLiteral("This function will sort")));
+        QCOMPARE(s.recordCount(), 5);
+    }
+
+    void rightButtonShowsTheEditMenu()
+    {
+        auto w = makeWindow();
+        SheetView* fa = w->sheetView();
+        const QPoint at = fa->visualRect(fa->model()->index(1, 1)).center();
+        for (bool block : {false, true}) {
+            w->model().setMouseMode(block);
+            QTest::mouseClick(fa->viewport(), Qt::RightButton, {}, at);
+            QTRY_VERIFY(QApplication::activePopupWidget());
+            auto* popup = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+            QVERIFY(popup);
+            QCOMPARE(popup, w->menu(QStringLiteral("mnuEdit")));
+            QCOMPARE(w->action(QStringLiteral("mnuRowHeight"))->isEnabled(), !block);
+            popup->close();
+        }
     }
 
     // ---- font colour palette --------------------------------------------------------------------
