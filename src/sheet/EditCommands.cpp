@@ -248,6 +248,7 @@ void EditCommands::cut()
         return;
     copySheet();
     {
+        LongWork work(m_model.platform(), qint64(sheet.selectedRowCount()) * sheet.cols() / 4);
         RecordSheet::Batch batch(sheet);
         if (sheet.selectionMode() == RecordSheet::SelectionMode::Rows) {
             for (const auto& [a, b] : sheet.selectedRowRanges())
@@ -264,7 +265,10 @@ void EditCommands::pasteInto(const CellRect& target)
 {
     if (target.isEmpty() || target.top < 1)
         return;
-    const QList<QStringList> cells = ParseClipText(m_model.platform().clipboardText());
+    const QString text = m_model.platform().clipboardText();
+    // Reading and writing cost about the same a cell; a cell is some eight characters.
+    LongWork work(m_model.platform(), qint64(text.size()) / 8);
+    const QList<QStringList> cells = ParseClipText(text);
     if (cells.isEmpty())
         return;
     RecordSheet& sheet = m_model.sheet();

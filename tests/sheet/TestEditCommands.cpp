@@ -864,6 +864,25 @@ private slots:
         f.sheet().setRows(21);
         f.edit->sortByTitle(0);
         QCOMPARE(f.platform.busyCalls, 1);
+
+        // A paste of a large clipboard text, and the cut of many rows.
+        f.sheet().setRows(300'001);
+        f.model->setMouseMode(true);
+        f.sheet().selectBlock(1, 0, 300'000, 2);
+        QString big;
+        for (int r = 0; r < 300'000; ++r)
+            big += QStringLiteral("alpha\tbeta\tgamma\r\n");
+        f.platform.clipboard = big;
+        f.edit->paste();
+        QCOMPARE(f.platform.busyCalls, 2);
+        QCOMPARE(f.platform.busyDepth, 0);
+        QCOMPARE(f.sheet().text(300'000, 2), QStringLiteral("gamma"));
+        f.model->setMouseMode(false);
+        f.sheet().setSelectedRows({{1, 300'000}});
+        f.edit->cut();
+        QVERIFY(f.platform.busyCalls >= 3);
+        QCOMPARE(f.platform.busyDepth, 0);
+        QCOMPARE(f.sheet().text(300'000, 2), QString());
     }
 };
 
