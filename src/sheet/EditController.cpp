@@ -15,6 +15,7 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QSplitter>
 #include <QStyle>
 #include <QTabBar>
@@ -227,6 +228,8 @@ bool EditController::eventFilter(QObject* watched, QEvent* event)
         default:
             break;
         }
+    } else if (watched == fa->viewport() && dragRecords(event)) {
+        return true;
     } else if (watched == fa->viewport() && event->type() == QEvent::MouseMove) {
         if (fa->viewport()->testAttribute(Qt::WA_SetCursor))
             fa->viewport()->unsetCursor();
@@ -238,6 +241,54 @@ bool EditController::eventFilter(QObject* watched, QEvent* event)
         m_commands->hidePalette();
     }
     return QObject::eventFilter(watched, event);
+}
+
+// ---- drag mode ------------------------------------------------------------------------------------
+
+bool EditController::dragRecords(QEvent* event)
+{
+    const QEvent::Type type = event->type();
+    if (type != QEvent::MouseButtonPress && type != QEvent::MouseMove && type != QEvent::MouseButtonRelease)
+        return false;
+    auto* me = static_cast<QMouseEvent*>(event);
+    SheetView* fa = m_window.sheetView();
+    RecordSheet& sheet = m_window.model().sheet();
+    if (type == QEvent::MouseButtonPress) {
+        // In drag mode a press on a selected record (Row mode) picks the selection up.
+        if (me->button() != Qt::LeftButton || me->modifiers() != Qt::NoModifier || !m_commands->isDragMode() ||
+            sheet.selectionMode() != RecordSheet::SelectionMode::Rows)
+            return false;
+        const QModelIndex at = fa->indexAt(me->position().toPoint());
+        if (!at.isValid())
+            return false;
+        const int row = at.row() + 1;
+        bool selected = false;
+        for (const auto& [a, b] : sheet.selectedRowRanges())
+            selected = selected || (row >= a && row <= b);
+        if (!selected)
+            return false;
+        m_dragging = true;
+        fa->viewport()->setCursor(Qt::DragMoveCursor);
+        return true;
+    }
+    if (!m_dragging)
+        return false;
+    if (type == QEvent::MouseMove)
+        return true;
+    // Dropped: the records go before the row under the pointer, after it in its lower half.
+    m_dragging = false;
+    fa->viewport()->unsetCursor();
+    const QPoint pos = me->position().toPoint();
+    const QModelIndex at = fa->indexAt(pos);
+    int before = sheet.rows();
+    if (at.isValid()) {
+        const QRect cell = fa->visualRect(at);
+        before = at.row() + 1 + (pos.y() >= cell.center().y() ? 1 : 0);
+    } else if (pos.y() < 0) {
+        before = 1;
+    }
+    m_commands->moveSelectedRecords(before);
+    return true;
 }
 
 // ---- palette ------------------------------------------------------------------------------------

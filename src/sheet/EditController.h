@@ -55,6 +55,9 @@ private:
     void placeNavigationRow();
     void startCellEdit();
     void placePalette();
+    /** Drag mode: a press on the selected records picks them up, the release drops
+     *  them; true when @p event was taken. */
+    bool dragRecords(QEvent* event);
 
     MainWindow& m_window;
     EditCommands* m_commands;
@@ -63,6 +66,7 @@ private:
     DeleteRecordDialog* m_deleteDialog = nullptr;
     QToolButton* m_navigation[8] = {};
     QWidget* m_navigationRow = nullptr;
+    bool m_dragging = false;
 };
 
 } // namespace quillon

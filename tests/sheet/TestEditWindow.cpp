@@ -376,6 +376,37 @@ private slots:
         }
     }
 
+    void dragModeMovesTheSelectedRecords()
+    {
+        auto w = makeWindow();
+        RecordSheet& s = w->model().sheet();
+        fill(s, 6);
+        SheetView* fa = w->sheetView();
+        auto cellRect = [&](int record) { return fa->visualRect(fa->model()->index(record - 1, 1)); };
+        s.setSelectedRows({{2, 3}});
+        // Without drag mode a press selects as usual.
+        QTest::mousePress(fa->viewport(), Qt::LeftButton, {}, cellRect(2).center());
+        QTest::mouseRelease(fa->viewport(), Qt::LeftButton, {}, cellRect(5).center() + QPoint(0, 2));
+        QCOMPARE(s.text(2, 0), QStringLiteral("r2c0"));
+
+        trigger(*w, "mnuDragDrop");
+        QVERIFY(w->action(QStringLiteral("mnuDragDrop"))->isChecked());
+        s.setSelectedRows({{2, 3}});
+        QTest::mousePress(fa->viewport(), Qt::LeftButton, {}, cellRect(2).center());
+        QTest::mouseMove(fa->viewport(), cellRect(4).center());
+        QTest::mouseRelease(fa->viewport(), Qt::LeftButton, {}, cellRect(5).center() + QPoint(0, 2));
+        const QStringList order = {QStringLiteral("r1c0"), QStringLiteral("r4c0"), QStringLiteral("r5c0"),
+                                   QStringLiteral("r2c0"), QStringLiteral("r3c0"), QStringLiteral("r6c0")};
+        for (int r = 1; r <= 6; ++r)
+            QCOMPARE(s.text(r, 0), order[r - 1]);
+        QCOMPARE(s.selectedRowCount(), 2);
+        QCOMPARE(s.selectedRow(0), 4);
+        QCOMPARE(w->sheetView()->model()->index(3, 0).data().toString(), QStringLiteral("r2c0"));
+        QVERIFY(w->model().document().IsModified());
+        trigger(*w, "mnuDragNo");
+        QVERIFY(!w->action(QStringLiteral("mnuDragDrop"))->isChecked());
+    }
+
     // ---- font colour palette --------------------------------------------------------------------
 
     void paletteChoosesTheFontColour()
