@@ -61,6 +61,8 @@ EditController::EditController(MainWindow& window)
     connect(m_palette, &ColorPalette::backgroundClicked, m_commands, &EditCommands::hidePalette);
     connect(m_commands, &EditCommands::swatchChanged, m_palette, &ColorPalette::setPressedSwatch);
     connect(m_commands, &EditCommands::paletteShownChanged, this, [this](bool shown) {
+        if (!m_palette)
+            return;
         if (shown) {
             placePalette();
             m_palette->show();
@@ -189,6 +191,8 @@ void EditController::wireSheet()
 {
     SheetView* fa = m_window.sheetView();
     SheetView* fb = m_window.formView();
+    m_fa = fa;
+    m_faViewport = fa->viewport();
     connect(fa, &SheetView::focusEntered, this, [this] { m_commands->gridFocused(MainModel::Grid::Sheet); });
     connect(fb, &SheetView::focusEntered, this, [this] { m_commands->gridFocused(MainModel::Grid::FormPanel); });
     connect(m_commands, &EditCommands::focusRequested, this, [this](MainModel::Grid grid) {
@@ -216,8 +220,11 @@ void EditController::startCellEdit()
 
 bool EditController::eventFilter(QObject* watched, QEvent* event)
 {
-    SheetView* fa = m_window.sheetView();
-    if (watched == fa && event->type() == QEvent::KeyRelease) {
+    // The window's views may be gone already while the window is being destroyed (a
+    // dialog closing then still activates it): only what is still there is looked at.
+    if (!watched)
+        return false;
+    if (watched == m_fa.data() && event->type() == QEvent::KeyRelease) {
         switch (static_cast<QKeyEvent*>(event)->key()) {
         case Qt::Key_Up:
         case Qt::Key_Down:
@@ -228,12 +235,12 @@ bool EditController::eventFilter(QObject* watched, QEvent* event)
         default:
             break;
         }
-    } else if (watched == fa->viewport() && dragRecords(event)) {
+    } else if (watched == m_faViewport.data() && dragRecords(event)) {
         return true;
-    } else if (watched == fa->viewport() && event->type() == QEvent::MouseMove) {
-        if (fa->viewport()->testAttribute(Qt::WA_SetCursor))
-            fa->viewport()->unsetCursor();
-    } else if (watched == m_window.formTab() &&
+    } else if (watched == m_faViewport.data() && event->type() == QEvent::MouseMove) {
+        if (m_faViewport->testAttribute(Qt::WA_SetCursor))
+            m_faViewport->unsetCursor();
+    } else if (watched == m_formTab.data() &&
                (event->type() == QEvent::Resize || event->type() == QEvent::Show ||
                 event->type() == QEvent::LayoutRequest)) {
         placeNavigationRow();
@@ -251,7 +258,9 @@ bool EditController::dragRecords(QEvent* event)
     if (type != QEvent::MouseButtonPress && type != QEvent::MouseMove && type != QEvent::MouseButtonRelease)
         return false;
     auto* me = static_cast<QMouseEvent*>(event);
-    SheetView* fa = m_window.sheetView();
+    SheetView* fa = m_fa;
+    if (!fa)
+        return false;
     RecordSheet& sheet = m_window.model().sheet();
     if (type == QEvent::MouseButtonPress) {
         // In drag mode a press on a selected record (Row mode) picks the selection up.
@@ -314,6 +323,7 @@ void EditController::buildNavigationButtons()
     // imgBtn 0-5 stand at the left of the form panel's header; 6 and 7 sit next to
     // the splitter, where the window layout places them.
     QTabWidget* form = m_window.formTab();
+    m_formTab = form;
     auto* row = new QWidget(form);
     row->setObjectName(QStringLiteral("navigationButtons"));
     auto* layout = new QHBoxLayout(row);
@@ -347,7 +357,9 @@ void EditController::buildNavigationButtons()
 
 void EditController::placeNavigationRow()
 {
-    QTabWidget* form = m_window.formTab();
+    QTabWidget* form = m_formTab;
+    if (!form || !m_navigationRow)
+        return;
     const QTabBar* bar = form->tabBar();
     const int barHeight = bar->isVisible() ? bar->height() : kNavigationButtonSize;
     const int x = bar->isVisible() ? bar->geometry().right() + 1 : 0;
@@ -358,8 +370,10 @@ void EditController::placeNavigationRow()
 void EditController::showNavigationButtons()
 {
     const bool shown = m_window.model().formPanelShown();
-    for (int i = 6; i < EditCommands::kNavigationButtons; ++i)
-        m_navigation[i]->setVisible(shown);
+    for (int i = 6; i < EditCommands::kNavigationButtons; ++i) {
+        if (m_navigation[i])
+            m_navigation[i]->setVisible(shown);
+    }
 }
 
 QToolButton* EditController::navigationButton(int i) const

@@ -1,16 +1,18 @@
 #pragma once
 
+#include "sheet/ColorPalette.h"
 #include "sheet/FindWindow.h"
+#include "ui/SheetView.h"
 
 #include <QObject>
 #include <QPointer>
+#include <QTabWidget>
+#include <QToolButton>
 
 class QAction;
-class QToolButton;
 
 namespace quillon {
 
-class ColorPalette;
 class DeleteRecordDialog;
 class EditCommands;
 class MainWindow;
@@ -39,7 +41,7 @@ public:
     FindWindow* findWindow() const { return m_find; }
     /** The delete confirmation; made on first use and kept (hidden) afterwards. */
     DeleteRecordDialog* deleteDialog();
-    ColorPalette* palette() const { return m_palette; }
+    ColorPalette* palette() const { return m_palette.data(); }
     /** `imgBtn`(@p i), i = 0 .. 7. */
     QToolButton* navigationButton(int i) const;
 
@@ -61,11 +63,14 @@ private:
 
     MainWindow& m_window;
     EditCommands* m_commands;
-    ColorPalette* m_palette = nullptr;
+    QPointer<ColorPalette> m_palette;
+    QPointer<SheetView> m_fa;
+    QPointer<QWidget> m_faViewport;
+    QPointer<QTabWidget> m_formTab;
     QPointer<FindWindow> m_find;
     DeleteRecordDialog* m_deleteDialog = nullptr;
-    QToolButton* m_navigation[8] = {};
-    QWidget* m_navigationRow = nullptr;
+    QPointer<QToolButton> m_navigation[8];
+    QPointer<QWidget> m_navigationRow;
     bool m_dragging = false;
 };
 

@@ -638,6 +638,18 @@ private slots:
         find->close();
     }
 
+    // A modal dialog of another subsystem still open when the window goes: closing it
+    // activates the window while its views are already destroyed.
+    void windowGoesWithADialogOpen()
+    {
+        auto w = makeWindow();
+        trigger(*w, "tb0.Acolor");
+        trigger(*w, "mnuPrintSheet0");
+        QTRY_VERIFY(QApplication::activeModalWidget());
+        w.reset();
+        QVERIFY(!w);
+    }
+
     // ---- duplicates, column commands, busy cursor --------------------------------------------
 
     void deleteDuplicatesAsks()
