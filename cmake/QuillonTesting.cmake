@@ -11,8 +11,10 @@ function(quillon_add_test)
     endif()
     set(env "QT_QPA_PLATFORM=offscreen;QTWEBENGINE_DISABLE_SANDBOX=1;QUILLON_DATA=${QUILLON_BUILD_DATA_DIR};QT_LOGGING_RULES=qt.qpa.*=false")
     if(QUILLON_SANITIZE)
-        # The web engine library mismatches sized deletes of its own; that is not ours to report.
-        list(APPEND env "ASAN_OPTIONS=new_delete_type_mismatch=0")
+        # The web engine mismatches sized deletes of its own and keeps allocations to
+        # the end of the process; neither is ours to report.
+        list(APPEND env "ASAN_OPTIONS=new_delete_type_mismatch=0"
+                        "LSAN_OPTIONS=suppressions=${CMAKE_CURRENT_FUNCTION_LIST_DIR}/lsan-suppressions.txt")
     endif()
     set_tests_properties(${T_NAME} PROPERTIES TIMEOUT ${T_TIMEOUT} ENVIRONMENT "${env}")
 endfunction()

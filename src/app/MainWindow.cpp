@@ -71,6 +71,7 @@ MainWindow::MainWindow(SettingsStore& settings, Platform& platform, QWidget* par
     wireOwnCommands();
 
     // Controllers: the commands of each subsystem, one line each.
+    const QObjectList beforeControllers = children();
     new PrintMenuController(*m_model, this, [this](const QString& name) { return action(name); }, this);
     FileMenuController::install(*this);
     GrabController::install(*this);
@@ -79,13 +80,20 @@ MainWindow::MainWindow(SettingsStore& settings, Platform& platform, QWidget* par
     EditController::install(*this);
     ColumnDefController::install(*this);
     new WindowLayout(*this);
+    for (QObject* child : children())
+        if (!child->isWidgetType() && !beforeControllers.contains(child))
+            m_controllers.emplace_back(child);
 
     load();
 }
 
 MainWindow::~MainWindow()
 {
-    // Children go in the order they were added. The controllers and views hold
+    // The controllers watch the window's widgets and call the window back; they go
+    // while the window is still whole, before its widgets are taken down.
+    for (const QPointer<QObject>& controller : m_controllers)
+        delete controller.data();
+    // The remaining children go in the order they were added. The views hold
     // references into the model, so the model moves to the end of the line.
     m_model->setParent(nullptr);
     m_model->setParent(this);

@@ -7,6 +7,7 @@
 #include <QPointer>
 
 #include <functional>
+#include <vector>
 
 class QComboBox;
 class QLabel;
@@ -151,6 +152,7 @@ private:
     SettingsStore& m_settings;
     Platform& m_platform;
     MainModel* m_model = nullptr;
+    std::vector<QPointer<QObject>> m_controllers; ///< deleted first, see ~MainWindow()
 
     QHash<QString, QAction*> m_actions;
     QHash<QString, QMenu*> m_menus;

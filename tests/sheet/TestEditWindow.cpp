@@ -705,7 +705,7 @@ private slots:
             RecordSheet::Batch batch(s);
             s.setRows(300'001);
             for (int r = 1; r < s.rows(); ++r)
-                s.setTextUtf8(r, 0, QByteArray::number((r * 7919) % 300'000));
+                s.setTextUtf8(r, 0, QByteArray::number((qint64(r) * 7919) % 300'000));
         }
         QHeaderView* header = w->sheetView()->horizontalHeader();
         QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
