@@ -102,6 +102,20 @@ int PrintPreviewDialog::pageCount() const
     return m_sheet.pageCount();
 }
 
+PrintPreviewDialog* PrintPreviewDialog::openOver(QDialog* owner, PrintSheet& sheet, Platform& platform,
+                                                 bool pageSizeFollowsPrinter)
+{
+    auto* preview = new PrintPreviewDialog(sheet, platform, pageSizeFollowsPrinter, owner);
+    preview->setAttribute(Qt::WA_DeleteOnClose);
+    // Once something was printed or saved, the options dialog has done its work.
+    connect(preview, &QDialog::finished, owner, [owner, preview] {
+        if (preview->hasOutput())
+            owner->accept();
+    });
+    preview->open();
+    return preview;
+}
+
 void PrintPreviewDialog::showPage(int page)
 {
     m_page = std::clamp(page, 0, pageCount() - 1);

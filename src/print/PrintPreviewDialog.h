@@ -35,6 +35,12 @@ public:
                        QWidget* parent = nullptr);
     ~PrintPreviewDialog() override;
 
+    /** Opens a preview of @p sheet over @p owner, a print options dialog that is
+     *  accepted once the preview has printed or saved something. The preview deletes
+     *  itself when closed. */
+    static PrintPreviewDialog* openOver(QDialog* owner, PrintSheet& sheet, Platform& platform,
+                                        bool pageSizeFollowsPrinter);
+
     int currentPage() const { return m_page; }
     int pageCount() const;
     void showPage(int page);

@@ -191,15 +191,7 @@ void PrintSheetDialog::cmdPrint_Click()
             accept();
         return;
     }
-    auto* preview = new PrintPreviewDialog(*m_printSheet, m_platform, true, this);
-    preview->setAttribute(Qt::WA_DeleteOnClose);
-    m_preview = preview;
-    // Once something was printed or saved, this dialog has done its work.
-    connect(preview, &QDialog::finished, this, [this, preview] {
-        if (preview->hasOutput())
-            accept();
-    });
-    preview->open();
+    m_preview = PrintPreviewDialog::openOver(this, *m_printSheet, m_platform, true);
 }
 
 } // namespace quillon

@@ -148,15 +148,7 @@ void ReportOptionsDialog::cmdPrint_Click()
             accept();
         return;
     }
-    auto* preview = new PrintPreviewDialog(*m_printSheet, m_platform, false, this);
-    preview->setAttribute(Qt::WA_DeleteOnClose);
-    m_preview = preview;
-    // Once something was printed or saved, this dialog has done its work.
-    connect(preview, &QDialog::finished, this, [this, preview] {
-        if (preview->hasOutput())
-            accept();
-    });
-    preview->open();
+    m_preview = PrintPreviewDialog::openOver(this, *m_printSheet, m_platform, false);
 }
 
 } // namespace quillon
