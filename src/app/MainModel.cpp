@@ -222,4 +222,12 @@ void MainModel::setWindowTitle(const QString& title)
     emit windowTitleChanged(title);
 }
 
+void MainModel::setSheetHeld(bool held)
+{
+    if (held == m_sheetHeld)
+        return;
+    m_sheetHeld = held;
+    emit sheetHeldChanged(held);
+}
+
 } // namespace quillon

@@ -119,6 +119,11 @@ public:
      *  rows from the current row to the selection's end row across all columns otherwise. */
     CellRect sheetFormatTarget() const;
 
+    /** True while a file is written from the sheet or read for it on another thread:
+     *  nothing else may change the sheet then. */
+    bool isSheetHeld() const { return m_sheetHeld; }
+    void setSheetHeld(bool held);
+
     /** Window title, "Quillon -- " + file name. */
     QString windowTitle() const { return m_title; }
     void setWindowTitle(const QString& title);
@@ -129,6 +134,7 @@ signals:
     void vbarLeftChanged(int twips);
     void windowTitleChanged(const QString& title);
     void currentFontColorChanged(Rgb color);
+    void sheetHeldChanged(bool held);
 
 private:
     void applyPageStates();
@@ -143,6 +149,7 @@ private:
     StatusPanels m_panels;
     CommandStates m_commands;
     int m_page = ResultsPage;
+    bool m_sheetHeld = false;
     Grid m_focused = Grid::Sheet;
     bool m_sheetToggles[3] = {false, false, false};
     bool m_panelToggles[3] = {false, false, false};

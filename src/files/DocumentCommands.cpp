@@ -110,11 +110,13 @@ void DocumentCommands::run(std::shared_ptr<Job> job)
         m_thread->deleteLater();
         m_thread = nullptr;
         m_model.platform().setBusy(false);
+        m_model.setSheetHeld(false);
         emit jobFinished();
         emit busyChanged(false);
         job->done(job->ok, job->error);
     });
     platform.setBusy(true);
+    m_model.setSheetHeld(true);
     emit busyChanged(true);
     emit jobStarted(job->label);
     m_thread->start();

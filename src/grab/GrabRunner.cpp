@@ -100,8 +100,15 @@ void GrabRunner::nextPass()
 
 void GrabRunner::maybeProcess()
 {
-    if (m_running && m_fetched && m_waited)
+    if (m_running && m_fetched && m_waited && !m_sheetHeld)
         processPage();
+}
+
+void GrabRunner::setSheetHeld(bool held)
+{
+    m_sheetHeld = held;
+    if (!held)
+        maybeProcess();
 }
 
 void GrabRunner::processPage()

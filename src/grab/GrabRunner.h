@@ -58,6 +58,10 @@ public:
     bool isRunning() const { return m_running; }
     /** Ends a grab at once, with no signal. */
     void abandon();
+    /** While the sheet is held (a file is being read from it or into it on another
+     *  thread), a downloaded page waits; its listings are appended once it is let go. */
+    void setSheetHeld(bool held);
+    bool isSheetHeld() const { return m_sheetHeld; }
 
     /** Listings kept in this grab. */
     qint32 listingCount() const { return m_listings; }
@@ -96,6 +100,7 @@ private:
     QTimer m_delay;
 
     bool m_running = false;
+    bool m_sheetHeld = false;
     bool m_stopRequested = false;
     /** Counts starts and abandons, so that a step of an earlier grab does nothing. */
     quint64 m_generation = 0;

@@ -89,6 +89,7 @@ GrabSession::GrabSession(MainModel& model, BrowserControl& browser, QObject* par
     });
 
     m_runner.beforeRows = [this] { prepareSheet(); };
+    connect(&m_model, &MainModel::sheetHeldChanged, &m_runner, &GrabRunner::setSheetHeld);
     connect(&m_runner, &GrabRunner::pageGrabbed, this, &GrabSession::pageGrabbed);
     connect(&m_runner, &GrabRunner::finished, this, &GrabSession::finishGrab);
     connect(&m_runner, &GrabRunner::stopped, this, &GrabSession::grabStopped);

@@ -623,10 +623,12 @@ private slots:
         platform().openAnswers.enqueue(file);
         m_commands->OpenDocument(DocumentCommands::OpenNative);
         QVERIFY(m_commands->isBusy());
+        QVERIFY(m_model->isSheetHeld()); // a grab waits with its pages meanwhile
         QCOMPARE(platform().busyDepth, 1);
         m_commands->New(); // ignored while busy
         QVERIFY(platform().messages.isEmpty());
         QTRY_VERIFY(!m_commands->isBusy());
+        QVERIFY(!m_model->isSheetHeld());
         QCOMPARE(busy.size(), 2);
         QCOMPARE(started.size(), 1);
         QCOMPARE(platform().busyDepth, 0);

@@ -123,6 +123,26 @@ private slots:
         QVERIFY(!m_runner->isRunning());
     }
 
+    void heldSheetKeepsDownloadedPagesWaiting()
+    {
+        LocalHttpServer server([](const LocalHttpServer::Request& r) {
+            if (r.target == "/r?p=1")
+                return LocalHttpServer::page(resultPage({QStringLiteral("A")}, "/r?p=2"));
+            return LocalHttpServer::page(resultPage({QStringLiteral("B")}));
+        });
+        QSignalSpy finished(m_runner, &GrabRunner::finished);
+        m_runner->setSheetHeld(true); // a file is being saved from the sheet
+        m_runner->start(server.url(QStringLiteral("/r?p=1")), options());
+        QTRY_COMPARE(server.requests.size(), 1);
+        QTest::qWait(200);
+        QCOMPARE(m_sheet->rows(), 1); // nothing appended while held
+        QVERIFY(m_runner->isRunning());
+        QCOMPARE(server.requests.size(), 1);
+        m_runner->setSheetHeld(false);
+        QTRY_COMPARE(finished.size(), 1);
+        QCOMPARE(names(*m_sheet), list({"A", "B"}));
+    }
+
     void endsOnBadNextLinks_data()
     {
         QTest::addColumn<QByteArray>("next");
