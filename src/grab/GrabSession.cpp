@@ -257,13 +257,7 @@ void GrabSession::addressChangedSteps()
 
     const QString address = m_address;
     if (!isListingPage(address)) {
-        setEnabled(kStartGrab, false);
-        showHint(HintBrowse);
-        setEnabled(kStop0, false);
-        setEnabled(kStop1, false);
-        setEnabled(kGrabMenu, false);
-        setEnabled(kStopMenu, false);
-        clearStatus();
+        disableGrabCommands();
     } else {
         // A second grab never starts while one is under way.
         if (!isGrabbing()) {

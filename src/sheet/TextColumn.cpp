@@ -143,22 +143,6 @@ size_t TextColumn::memoryBytes() const
            (m_blocks.capacity() + m_allocations.capacity()) * sizeof(char*);
 }
 
-size_t TextColumn::storedSize(uint32_t at) const
-{
-    if (at == 0)
-        return 0;
-    const auto* start = reinterpret_cast<const unsigned char*>(m_blocks[at >> kShift]) + (at & kMask);
-    const auto* p = start;
-    size_t len = 0;
-    for (int shift = 0;; shift += 7) {
-        const unsigned char b = *p++;
-        len |= size_t(b & 0x7fu) << shift;
-        if (!(b & 0x80u))
-            break;
-    }
-    return size_t(p - start) + len;
-}
-
 uint32_t TextColumn::reserve(size_t n)
 {
     if (m_end + n <= m_chunkEnd)

@@ -40,20 +40,7 @@ public:
     QByteArrayView utf8(qsizetype row) const
     {
         const uint32_t at = m_offsets[size_t(row)];
-        if (at == 0)
-            return {};
-        const auto* p = reinterpret_cast<const unsigned char*>(m_blocks[at >> kShift]) + (at & kMask);
-        uint32_t len = *p++;
-        if (len & 0x80u) {
-            len &= 0x7fu;
-            for (int shift = 7;; shift += 7) {
-                const uint32_t b = *p++;
-                len |= (b & 0x7fu) << shift;
-                if (!(b & 0x80u))
-                    break;
-            }
-        }
-        return {reinterpret_cast<const char*>(p), qsizetype(len)};
+        return at == 0 ? QByteArrayView() : storedText(at);
     }
     bool isEmpty(qsizetype row) const { return m_offsets[size_t(row)] == 0; }
     /** Asks the processor to fetch the text of @p row ahead of use: loops that visit rows
@@ -111,21 +98,10 @@ public:
                 continue;
             }
             const auto at = uint32_t(pos);
-            const auto* p = reinterpret_cast<const unsigned char*>(m_blocks[at >> kShift]) + (at & kMask);
-            const auto* start = p;
-            size_t len = *p++;
-            if (len & 0x80u) {
-                len &= 0x7fu;
-                for (int shift = 7;; shift += 7) {
-                    const size_t b = *p++;
-                    len |= (b & 0x7fu) << shift;
-                    if (!(b & 0x80u))
-                        break;
-                }
-            }
-            if (!visit(at, QByteArrayView(reinterpret_cast<const char*>(p), qsizetype(len))))
+            const QByteArrayView text = storedText(at);
+            if (!visit(at, text))
                 return;
-            pos += size_t(p - start) + len;
+            pos += storedSize(at, text);
         }
     }
     /** The arena position of @p row's text; 0 for an empty cell. */
@@ -145,7 +121,30 @@ private:
     static constexpr uint32_t kBlock = 1u << kShift;
     static constexpr uint32_t kMask = kBlock - 1;
 
-    size_t storedSize(uint32_t at) const;
+    /** The text stored at arena position @p at (not 0), after its length prefix. */
+    QByteArrayView storedText(uint32_t at) const
+    {
+        const auto* p = reinterpret_cast<const unsigned char*>(m_blocks[at >> kShift]) + (at & kMask);
+        uint32_t len = *p++;
+        if (len & 0x80u) {
+            len &= 0x7fu;
+            for (int shift = 7;; shift += 7) {
+                const uint32_t b = *p++;
+                len |= (b & 0x7fu) << shift;
+                if (!(b & 0x80u))
+                    break;
+            }
+        }
+        return {reinterpret_cast<const char*>(p), qsizetype(len)};
+    }
+    /** Bytes taken at @p at by @p text (its storedText()) with its length prefix. */
+    size_t storedSize(uint32_t at, QByteArrayView text) const
+    {
+        const char* start = m_blocks[at >> kShift] + (at & kMask);
+        return size_t(text.data() + text.size() - start);
+    }
+    /** Bytes taken at @p at with the length prefix; 0 for position 0 (an empty cell). */
+    size_t storedSize(uint32_t at) const { return at == 0 ? 0 : storedSize(at, storedText(at)); }
     /** A position where @p n bytes can be written in one piece; 0 when the arena is full. */
     uint32_t reserve(size_t n);
     uint32_t append(const unsigned char* bytes, size_t n);
