@@ -234,6 +234,8 @@ void MainWindow::buildPages()
     m_fb = new SheetView(&m_model->formPanel().grid(), m_tabForm);
     m_fb->setObjectName(QStringLiteral("fb"));
     m_fb->sheetModel()->setCheckBoxesByCell(true);
+    m_fb->sheetModel()->setEditTextSource(
+        [&panel = m_model->formPanel()](int row, int col) { return panel.editText(row, col); });
     m_fb->setFirstEditableColumn(1);
     m_fb->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
                           QAbstractItemView::AnyKeyPressed | QAbstractItemView::SelectedClicked);

@@ -340,7 +340,12 @@ void EditController::buildNavigationButtons()
         b->setFixedSize(kNavigationButtonSize, kNavigationButtonSize);
         if (i < 6)
             layout->addWidget(b);
-        connect(b, &QToolButton::clicked, m_commands, [this, i] { m_commands->navigate(i); });
+        connect(b, &QToolButton::clicked, m_commands, [this, i] {
+            // The buttons take no focus, so an edit still open would otherwise be lost.
+            m_window.formView()->commitOpenEdit();
+            m_window.sheetView()->commitOpenEdit();
+            m_commands->navigate(i);
+        });
         m_navigation[i] = b;
     }
     // Free of the tab widget's layout, so that the form panel can be narrowed as before.

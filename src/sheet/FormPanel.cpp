@@ -93,6 +93,15 @@ void FormPanel::showValue(int col)
     m_grid.setText(fbRow, 1, isFormattedType(attr.dataType) ? FormatValue(text, attr.dataType, attr.format) : text);
 }
 
+QString FormPanel::editText(int fbRow, int col) const
+{
+    const RecordSheet& sheet = m_document.sheet();
+    const int sheetCol = fbRow - 1;
+    if (col != 1 || sheetCol < 0 || sheetCol >= sheet.cols() || sheet.currentRow() < 1)
+        return m_grid.text(fbRow, col);
+    return sheet.text(sheet.currentRow(), sheetCol);
+}
+
 void FormPanel::applyEdit(int fbRow)
 {
     RecordSheet& sheet = m_document.sheet();
@@ -100,11 +109,21 @@ void FormPanel::applyEdit(int fbRow)
     const int row = sheet.currentRow();
     if (col < 0 || col >= sheet.cols() || row < 1)
         return;
-    if (sheet.column(col).dataType == TypeCheckbox)
-        sheet.setChecked(row, col, m_grid.isChecked(fbRow, 1) ? 1 : 0);
-    else
-        sheet.setText(row, col, m_grid.text(fbRow, 1));
-    m_document.MarkEdited(false);
+    bool changed = false;
+    if (sheet.column(col).dataType == TypeCheckbox) {
+        const bool on = m_grid.isChecked(fbRow, 1);
+        changed = on != sheet.isChecked(row, col);
+        if (changed)
+            sheet.setChecked(row, col, on ? 1 : 0);
+    } else {
+        const QString text = m_grid.text(fbRow, 1);
+        changed = text != sheet.text(row, col);
+        if (changed)
+            sheet.setText(row, col, text);
+    }
+    showValue(col);
+    if (changed)
+        m_document.MarkEdited(true);
 }
 
 } // namespace quillon

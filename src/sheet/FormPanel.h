@@ -47,7 +47,12 @@ public:
     void refresh();
     /** Writes sheet cell (row, col) of the current record into its value cell. */
     void showValue(int col);
-    /** The user edited value row @p fbRow: copy it into the sheet's current record. */
+    /** The text an editor of value row @p fbRow starts from: the current record's value
+     *  as stored, not as the column's format shows it. Title cells give their own text. */
+    QString editText(int fbRow, int col) const;
+    /** The user edited value row @p fbRow: copy it into the sheet's current record and
+     *  show it formatted again. A value equal to the stored one changes nothing; any
+     *  other marks the document as an in-place edit does. */
     void applyEdit(int fbRow);
 
 private:

@@ -122,6 +122,7 @@ QVariant SheetTableModel::data(const QModelIndex& index, int role) const
         return text;
     }
     case Qt::EditRole:
+        return m_editText ? m_editText(row, col) : m_sheet->text(row, col);
     case RawTextRole:
         return m_sheet->text(row, col);
     case Qt::CheckStateRole:
@@ -147,10 +148,16 @@ bool SheetTableModel::setData(const QModelIndex& index, const QVariant& value, i
         return false;
     const int row = index.row() + 1;
     const int col = index.column();
+    // An editor closed on the text it started from, or a box set as it was, changes nothing.
     if (role == Qt::EditRole) {
-        m_sheet->setText(row, col, value.toString());
+        const QString text = value.toString();
+        if (text == data(index, Qt::EditRole).toString())
+            return true;
+        m_sheet->setText(row, col, text);
     } else if (role == Qt::CheckStateRole) {
         const bool on = value.toInt() == Qt::Checked;
+        if (data(index, Qt::CheckStateRole).isValid() && on == m_sheet->isChecked(row, col))
+            return true;
         m_sheet->setChecked(row, col, on ? 1 : (m_checkBoxesByCell ? 2 : 0));
     } else {
         return false;

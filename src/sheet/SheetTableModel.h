@@ -2,6 +2,8 @@
 
 #include <QAbstractTableModel>
 
+#include <functional>
+
 namespace quillon {
 
 class RecordSheet;
@@ -30,6 +32,11 @@ public:
     /** Check boxes follow each cell's own check state (0 none, 1 checked, other
      *  unchecked) instead of the column's Checkbox type; the form panel's way. */
     void setCheckBoxesByCell(bool on) { m_checkBoxesByCell = on; }
+    /** The text an in-place editor of sheet cell (row, col) starts from, where it is not
+     *  the cell's own text (the form panel shows values formatted but edits them as
+     *  stored). */
+    using EditTextSource = std::function<QString(int row, int col)>;
+    void setEditTextSource(EditTextSource source) { m_editText = std::move(source); }
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
@@ -50,6 +57,7 @@ signals:
 private:
     RecordSheet* m_sheet;
     bool m_checkBoxesByCell = false;
+    EditTextSource m_editText;
 };
 
 } // namespace quillon

@@ -391,6 +391,16 @@ void SheetView::contextMenuEvent(QContextMenuEvent* event)
     }
 }
 
+void SheetView::commitOpenEdit()
+{
+    if (state() != QAbstractItemView::EditingState)
+        return;
+    if (QWidget* editor = indexWidget(currentIndex())) {
+        commitData(editor);
+        closeEditor(editor, QAbstractItemDelegate::NoHint);
+    }
+}
+
 bool SheetView::edit(const QModelIndex& index, EditTrigger trigger, QEvent* event)
 {
     if (index.isValid() && index.column() < m_firstEditableColumn)

@@ -52,6 +52,9 @@ public:
 
     using QTableView::edit;
 
+    /** Stores the text of an in-place editor still open and closes it. */
+    void commitOpenEdit();
+
     /** Takes the sheet's cursor and selection into the view. */
     void syncFromSheet();
     /** Column widths and hidden flags from the sheet. */
