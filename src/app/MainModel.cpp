@@ -161,16 +161,19 @@ bool& MainModel::toggleState(Grid grid, CellStyle::Flag flag)
     return grid == Grid::Sheet ? m_sheetToggles[i] : m_panelToggles[i];
 }
 
-CellRect MainModel::sheetFormatTarget() const
+std::vector<CellRect> MainModel::sheetFormatTargets() const
 {
     const RecordSheet& s = m_document.sheet();
     if (s.currentRow() < 1 || s.cols() == 0)
         return {};
     if (isBlockMode())
-        return s.selectedBlock();
-    const int a = s.currentRow();
-    const int b = std::max(a, s.rowSel());
-    return {a, 0, b, s.cols() - 1};
+        return {s.selectedBlock()};
+    std::vector<CellRect> out;
+    for (const auto& [a, b] : s.selectedRowRanges())
+        out.push_back({a, 0, b, s.cols() - 1});
+    if (out.empty())
+        out.push_back({s.currentRow(), 0, s.currentRow(), s.cols() - 1});
+    return out;
 }
 
 void MainModel::toggleFontFlag(CellStyle::Flag flag)
@@ -187,7 +190,8 @@ void MainModel::toggleFontFlag(CellStyle::Flag flag)
         return;
     }
     bool& state = toggleState(Grid::Sheet, flag);
-    sheet().setFontFlag(sheetFormatTarget(), flag, !state);
+    for (const CellRect& target : sheetFormatTargets())
+        sheet().setFontFlag(target, flag, !state);
     m_commands.setChecked(key, !state);
     state = !state;
     m_document.MarkEdited(false);
@@ -210,7 +214,8 @@ void MainModel::applyCurrentFontColor()
             fb.setForeColor({a, 1, std::max(a, fb.rowSel()), 1}, m_fontColor);
         return;
     }
-    sheet().setForeColor(sheetFormatTarget(), m_fontColor);
+    for (const CellRect& target : sheetFormatTargets())
+        sheet().setForeColor(target, m_fontColor);
     m_document.MarkEdited(false);
 }
 

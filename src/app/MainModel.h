@@ -70,7 +70,9 @@ public:
     void setFocusedGrid(Grid grid);
 
     /** Whether the "BlockMode" toolbar button is pressed (Block & Edit mode). */
-    bool isBlockMode() const { return m_commands.isChecked(CommandStates::button(0, QStringLiteral("BlockMode"))); }
+    /** Block & Edit mode: the sheet's own selection mode, which the mode's menu ticks,
+     *  toolbar buttons and status text always show (setMouseMode). */
+    bool isBlockMode() const { return m_document.sheet().selectionMode() == RecordSheet::SelectionMode::Block; }
     /** Row mode (false) or Block & Edit mode (true): the menu ticks, the pressed button, the
      *  mode text "ROW"/"EDIT" in panel 3 and the sheet's selection mode; row mode selects
      *  the current row across all columns. */
@@ -115,9 +117,10 @@ public:
     void applyCurrentFontColor();
     Rgb currentFontColor() const { return m_fontColor; }
     void setCurrentFontColor(Rgb color);
-    /** The sheet cells a formatting command acts on: the block in Block & Edit mode, the
-     *  rows from the current row to the selection's end row across all columns otherwise. */
-    CellRect sheetFormatTarget() const;
+    /** The sheet cells a formatting command acts on, as the user sees them selected: the
+     *  block in Block & Edit mode; in Row mode each run of selected rows across all
+     *  columns (the current row when none is selected). */
+    std::vector<CellRect> sheetFormatTargets() const;
 
     /** True while a file is written from the sheet or read for it on another thread:
      *  nothing else may change the sheet then. */

@@ -292,16 +292,7 @@ void DocumentCommands::applyRowMode()
         m_rowMode();
         return;
     }
-    RecordSheet& sheet = m_model.sheet();
-    sheet.setSelectionMode(RecordSheet::SelectionMode::Rows);
-    const int row = sheet.currentRow();
-    sheet.selectBlock(row, 0, row, std::max(sheet.cols() - 1, 0));
-    CommandStates& commands = m_model.commands();
-    commands.setChecked(QStringLiteral("mnuMouseMode0"), true);
-    commands.setChecked(QStringLiteral("mnuMouseMode1"), false);
-    commands.setChecked(CommandStates::button(0, QStringLiteral("RowMode")), true);
-    commands.setChecked(CommandStates::button(0, QStringLiteral("BlockMode")), false);
-    m_model.panels().setText(MainModel::ModePanel, QStringLiteral("ROW"));
+    m_model.setMouseMode(false);
 }
 
 void DocumentCommands::Append()

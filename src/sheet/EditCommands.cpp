@@ -261,23 +261,30 @@ void EditCommands::cut()
     m_model.document().MarkEdited(true);
 }
 
-void EditCommands::pasteInto(const CellRect& target)
+void EditCommands::pasteIntoSheet()
 {
-    if (target.isEmpty() || target.top < 1)
+    // The target is what the user sees selected: the block, or the selected rows (however
+    // far apart) across all columns. Clipboard rows go into the selected rows in order.
+    RecordSheet& sheet = m_model.sheet();
+    if (sheet.currentRow() < 1 || sheet.cols() == 0)
         return;
+    const CellRect block = sheet.selectedBlock(); // Row mode: all columns
+    const int selected = sheet.selectedRowCount();
     const QString text = m_model.platform().clipboardText();
     // Reading and writing cost about the same a cell; a cell is some eight characters.
     LongWork work(m_model.platform(), qint64(text.size()) / 8);
     const QList<QStringList> cells = ParseClipText(text);
     if (cells.isEmpty())
         return;
-    RecordSheet& sheet = m_model.sheet();
+    std::vector<int> rows;
+    for (int i = 0; i < std::min(qsizetype(std::max(selected, 1)), cells.size()); ++i)
+        rows.push_back(selected > 0 ? sheet.selectedRow(i) : sheet.currentRow());
     {
         RecordSheet::Batch batch(sheet);
-        for (qsizetype i = 0; i < cells.size() && target.top + i <= target.bottom; ++i) {
-            const QStringList& row = cells[i];
-            for (qsizetype j = 0; j < row.size() && target.left + j <= target.right; ++j)
-                sheet.setText(target.top + int(i), target.left + int(j), row[j]);
+        for (size_t i = 0; i < rows.size(); ++i) {
+            const QStringList& row = cells[qsizetype(i)];
+            for (qsizetype j = 0; j < row.size() && block.left + j <= block.right; ++j)
+                sheet.setText(rows[i], block.left + int(j), row[j]);
         }
     }
     m_model.fa_Click();
@@ -311,13 +318,7 @@ void EditCommands::paste()
         pasteIntoFormPanel();
         return;
     }
-    const RecordSheet& sheet = m_model.sheet();
-    pasteInto(m_model.isBlockMode() ? sheet.selectedBlock() : m_model.sheetFormatTarget());
-}
-
-void EditCommands::pasteIntoSelection()
-{
-    pasteInto(m_model.sheet().selectedBlock());
+    pasteIntoSheet();
 }
 
 void EditCommands::selectAll()
@@ -377,7 +378,8 @@ void EditCommands::dateTimeStamp()
 
 void EditCommands::alignCells(int alignment)
 {
-    m_model.sheet().setCellAlignment(m_model.sheetFormatTarget(), alignment);
+    for (const CellRect& target : m_model.sheetFormatTargets())
+        m_model.sheet().setCellAlignment(target, alignment);
 }
 
 void EditCommands::backgroundColor()
@@ -386,7 +388,8 @@ void EditCommands::backgroundColor()
     if (!color)
         return;
     if (m_model.focusedGrid() == MainModel::Grid::Sheet) {
-        m_model.sheet().setBackColor(m_model.sheetFormatTarget(), *color);
+        for (const CellRect& target : m_model.sheetFormatTargets())
+            m_model.sheet().setBackColor(target, *color);
         m_model.document().MarkEdited(false);
         return;
     }

@@ -76,10 +76,11 @@ public:
     void copySheet();
     /** "C&ut": copies the sheet's selection and empties its cells. */
     void cut();
-    /** "&Paste": the clipboard text into the target of the mouse mode. */
+    /** "&Paste": the clipboard text into the focused grid's selection. */
     void paste();
-    /** The popup's "Paste": the clipboard text into the current selection. */
-    void pasteIntoSelection();
+    /** The popup's "Paste", and Paste on the sheet: the clipboard text into the sheet's
+     *  selection as the user sees it (the block, or the selected rows across all columns). */
+    void pasteIntoSheet();
     /** "Select &All" (Ctrl+L). */
     void selectAll();
     /** "Edit Cell" and a double click: in-place editing of the current cell. */
@@ -164,7 +165,6 @@ private:
     /** The sheet cells Cut and Copy take in the current mouse mode. */
     CellRect copiedBlock() const;
     void copyGrid(const RecordSheet& grid, bool sheetRows);
-    void pasteInto(const CellRect& target);
     void pasteIntoFormPanel();
     QString stampText(int col) const;
 

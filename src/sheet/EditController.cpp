@@ -124,7 +124,7 @@ void EditController::wireMenus()
     on("tb0.Cut", [e] { e->cut(); });
     on("mnuEditPaste", [e] { e->paste(); });
     on("tb0.Paste", [e] { e->paste(); });
-    on("mnuPUPaste", [e] { e->pasteIntoSelection(); });
+    on("mnuPUPaste", [e] { e->pasteIntoSheet(); });
     on("mnuSelectAll", [this, e] {
         e->selectAll();
         m_window.sheetView()->setFocus(Qt::OtherFocusReason);

@@ -22,7 +22,7 @@ void FindSession::load()
 
 void FindSession::activated()
 {
-    m_model.sheet().setSelectionMode(RecordSheet::SelectionMode::Block);
+    m_model.setMouseMode(true);
 }
 
 void FindSession::setText(const QString& text)

@@ -22,8 +22,9 @@ public:
     /** The window was loaded: empty text, both options off, the search starts at
      *  column 0, row 1 with no hit counted. */
     void load();
-    /** The window was activated: the sheet takes free block selection (the mode's
-     *  menu check, toolbar button and status text stay as they are). */
+    /** The window was activated: the sheet goes to Block & Edit mode, so that a found
+     *  cell is selected alone; the mode's menu check, toolbar button and status text
+     *  say so, and the commands act on what the user sees selected. */
     void activated();
 
     QString text() const { return m_text; }

@@ -632,9 +632,11 @@ private slots:
         FindWindow* find = controller(*w)->findWindow();
         QApplication::setActiveWindow(find);
         QTRY_COMPARE(s.selectionMode(), RecordSheet::SelectionMode::Block);
-        // The mode's display stays as it was.
-        QCOMPARE(w->statusPanel(MainModel::ModePanel)->text(), QStringLiteral("ROW"));
-        QVERIFY(w->action(QStringLiteral("mnuMouseMode0"))->isChecked());
+        // The mode's display says so.
+        QCOMPARE(w->statusPanel(MainModel::ModePanel)->text(), QStringLiteral("EDIT"));
+        QVERIFY(w->action(QStringLiteral("mnuMouseMode1"))->isChecked());
+        QVERIFY(w->action(QStringLiteral("tb0.BlockMode"))->isChecked());
+        QVERIFY(!w->action(QStringLiteral("mnuMouseMode0"))->isChecked());
         find->close();
     }
 
@@ -669,7 +671,7 @@ private slots:
         trigger(*w, "mnuDelDup");
         QCOMPARE(s.recordCount(), 2);
         QCOMPARE(s.currentRow(), 2);
-        QVERIFY(!w->model().document().IsModified());
+        QVERIFY(w->model().document().IsModified());
         QCOMPARE(w->sheetView()->model()->rowCount(), 2);
     }
 
@@ -695,6 +697,226 @@ private slots:
         QCOMPARE(m_platform->inputRequests.last().prompt, QStringLiteral("Enter New Column Title (Header):"));
         QCOMPARE(m_platform->inputRequests.last().title, QStringLiteral("Column Title"));
         QCOMPARE(w->sheetView()->model()->headerData(3, Qt::Horizontal).toString(), QStringLiteral("Town"));
+    }
+
+    // ---- the form panel keeps what is stored ------------------------------------------------
+
+    /** Opens the in-place editor on the form panel's value cell of sheet column @p col. */
+    static QLineEdit* editFormPanelValue(MainWindow& w, int col)
+    {
+        SheetView* fb = w.formView();
+        const QModelIndex value = fb->model()->index(col, 1);
+        fb->setFocus();
+        fb->setCurrentIndex(value);
+        fb->edit(value);
+        return openEditor(*fb);
+    }
+
+    void formPanelEditorStartsFromTheStoredValue_data()
+    {
+        QTest::addColumn<int>("type");
+        QTest::addColumn<QString>("format");
+        QTest::addColumn<QString>("stored");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("number rounded for display") << int(TypeNumber) << QStringLiteral("0") << QStringLiteral("3.7")
+                                                    << QStringLiteral("4");
+        QTest::newRow("money with cents") << int(TypeMoney) << QStringLiteral("$#,###") << QStringLiteral("1234.56")
+                                          << QStringLiteral("$1,235");
+        QTest::newRow("date with its time and century")
+            << int(TypeDate) << QStringLiteral("mm/dd/yy") << QStringLiteral("03/05/1987 14:30")
+            << QStringLiteral("03/05/87");
+    }
+
+    void formPanelEditorStartsFromTheStoredValue()
+    {
+        QFETCH(int, type);
+        QFETCH(QString, format);
+        QFETCH(QString, stored);
+        QFETCH(QString, shown);
+        auto w = makeWindow();
+        RecordSheet& s = w->model().sheet();
+        w->model().document().setDocumentName(m_dir->filePath(QStringLiteral("people.vty")));
+        s.setColumnDataType(4, type);
+        s.setColumnFormat(4, format);
+        s.setText(1, 4, stored);
+        s.setCurrentCell(1, 0);
+        w->model().fa_Click();
+        QCOMPARE(w->formView()->model()->index(4, 1).data().toString(), shown);
+
+        QLineEdit* editor = editFormPanelValue(*w, 4);
+        QVERIFY(editor);
+        QCOMPARE(editor->text(), stored);
+        QTest::keyClick(editor, Qt::Key_Return);
+        QTRY_VERIFY(!openEditor(*w->formView()));
+        QCOMPARE(s.text(1, 4), stored);
+        QVERIFY(!w->model().document().IsModified());
+        QVERIFY(!w->action(QStringLiteral("mnuSave"))->isEnabled());
+        QCOMPARE(w->formView()->model()->index(4, 1).data().toString(), shown);
+
+        // A real change is stored as typed and shown formatted again.
+        editor = editFormPanelValue(*w, 4);
+        QVERIFY(editor);
+        editor->setText(QStringLiteral("12"));
+        QTest::keyClick(editor, Qt::Key_Return);
+        QTRY_COMPARE(s.text(1, 4), QStringLiteral("12"));
+        QVERIFY(w->model().document().IsModified());
+    }
+
+    void unchangedSheetEditLeavesTheDocumentAlone()
+    {
+        auto w = makeWindow();
+        RecordSheet& s = w->model().sheet();
+        fill(s, 3);
+        w->model().document().setDocumentName(m_dir->filePath(QStringLiteral("people.vty")));
+        w->model().document().MakeModified(false);
+        s.setCurrentCell(2, 1);
+        trigger(*w, "mnuPUEditCell");
+        QLineEdit* editor = openEditor(*w->sheetView());
+        QVERIFY(editor);
+        QTest::keyClick(editor, Qt::Key_Return);
+        QTRY_VERIFY(!openEditor(*w->sheetView()));
+        QCOMPARE(s.text(2, 1), QStringLiteral("r2c1"));
+        QVERIFY(!w->model().document().IsModified());
+        QVERIFY(!w->action(QStringLiteral("mnuSave"))->isEnabled());
+    }
+
+    void typingInTheFormPanelMarksAnUntitledDocument()
+    {
+        auto w = makeWindow();
+        RecordSheet& s = w->model().sheet();
+        QVERIFY(w->model().document().isUntitled());
+        EditController* c = controller(*w);
+        c->navigationButton(1)->click(); // "Add one record" sends the user to the form panel
+        QLineEdit* editor = editFormPanelValue(*w, 0);
+        QVERIFY(editor);
+        editor->setText(QStringLiteral("Grace Hopper"));
+        QTest::keyClick(editor, Qt::Key_Return);
+        QTRY_COMPARE(s.text(s.rows() - 1, 0), QStringLiteral("Grace Hopper"));
+        QVERIFY(w->model().document().IsModified()); // closing asks
+        QVERIFY(!w->action(QStringLiteral("mnuSave"))->isEnabled()); // an untitled document is saved as
+    }
+
+    void navigationCommitsTheOpenFormPanelEdit_data()
+    {
+        QTest::addColumn<int>("button");
+        QTest::addColumn<int>("rowAfter");
+        QTest::newRow("first") << 2 << 1;
+        QTest::newRow("up") << 3 << 2;
+        QTest::newRow("down") << 4 << 4;
+        QTest::newRow("last") << 5 << 5;
+        QTest::newRow("add") << 1 << 6;
+    }
+
+    void navigationCommitsTheOpenFormPanelEdit()
+    {
+        QFETCH(int, button);
+        QFETCH(int, rowAfter);
+        auto w = makeWindow();
+        RecordSheet& s = w->model().sheet();
+        fill(s, 5);
+        s.setCurrentCell(3, 0);
+        w->model().fa_Click();
+        QLineEdit* editor = editFormPanelValue(*w, 2);
+        QVERIFY(editor);
+        editor->setText(QStringLiteral("typed"));
+        controller(*w)->navigationButton(button)->click();
+        QCOMPARE(s.currentRow(), rowAfter);
+        QCOMPARE(s.text(3, 2), QStringLiteral("typed"));
+        for (int r = 1; r < s.rows(); ++r) {
+            if (r != 3)
+                QVERIFY2(s.text(r, 2) != QStringLiteral("typed"), qPrintable(QString::number(r)));
+        }
+        QVERIFY(w->model().document().IsModified());
+        QCOMPARE(w->formView()->model()->index(2, 1).data().toString(), s.text(rowAfter, 2));
+    }
+
+    // ---- the mode the user sees is the mode commands use ---------------------------------------
+
+    /** Clicks sheet cell (row, col) of the view, with @p modifiers. */
+    static void clickCell(SheetView* fa, int row, int col, Qt::KeyboardModifiers modifiers = {})
+    {
+        const QRect cell = fa->visualRect(fa->model()->index(row - 1, col));
+        QTest::mouseClick(fa->viewport(), Qt::LeftButton, modifiers, cell.center());
+    }
+
+    void pasteAfterTheFindWindowGoesWhereTheUserClicked()
+    {
+        auto w = makeWindow();
+        RecordSheet& s = w->model().sheet();
+        fill(s, 5);
+        trigger(*w, "mnuEditFind");
+        FindWindow* find = controller(*w)->findWindow();
+        QApplication::setActiveWindow(find);
+        QTRY_COMPARE(s.selectionMode(), RecordSheet::SelectionMode::Block);
+        find->close();
+        QApplication::setActiveWindow(w.get());
+
+        // Whatever mode the sheet is in, the status and the toolbar say so.
+        const bool block = s.selectionMode() == RecordSheet::SelectionMode::Block;
+        QCOMPARE(w->statusPanel(MainModel::ModePanel)->text(), block ? QStringLiteral("EDIT") : QStringLiteral("ROW"));
+        QCOMPARE(w->action(QStringLiteral("tb0.BlockMode"))->isChecked(), block);
+        QCOMPARE(w->action(QStringLiteral("mnuMouseMode1"))->isChecked(), block);
+
+        SheetView* fa = w->sheetView();
+        fa->setFocus();
+        clickCell(fa, 2, 5);
+        trigger(*w, "tb0.Copy");
+        QCOMPARE(m_platform->clipboard, QStringLiteral("r2c5"));
+        clickCell(fa, 4, 5);
+        trigger(*w, "tb0.Paste");
+        QCOMPARE(s.text(4, 5), QStringLiteral("r2c5"));
+        QCOMPARE(s.text(4, 0), QStringLiteral("r4c0"));
+    }
+
+    void upwardRowSelectionIsWhatCommandsTake()
+    {
+        auto w = makeWindow();
+        RecordSheet& s = w->model().sheet();
+        fill(s, 8);
+        SheetView* fa = w->sheetView();
+        fa->setFocus();
+        QCOMPARE(s.selectionMode(), RecordSheet::SelectionMode::Rows);
+        clickCell(fa, 6, 1);
+        clickCell(fa, 3, 1, Qt::ShiftModifier);
+        QCOMPARE(s.selectedRowList(), (std::vector<int>{3, 4, 5, 6}));
+
+        trigger(*w, "tb0.Bold");
+        for (int r = 1; r <= 8; ++r)
+            QCOMPARE(s.style(r, 2).bold(), r >= 3 && r <= 6);
+
+        m_platform->clipboard = QStringLiteral("a\r\nb\r\nc\r\nd\r\ne");
+        trigger(*w, "tb0.Paste");
+        QCOMPARE(s.text(3, 0), QStringLiteral("a"));
+        QCOMPARE(s.text(4, 0), QStringLiteral("b"));
+        QCOMPARE(s.text(5, 0), QStringLiteral("c"));
+        QCOMPARE(s.text(6, 0), QStringLiteral("d"));
+        QCOMPARE(s.text(7, 0), QStringLiteral("r7c0")); // nothing outside the selection
+        QCOMPARE(s.text(2, 0), QStringLiteral("r2c0"));
+
+        trigger(*w, "mnuAlignRight");
+        QCOMPARE(s.style(3, 4).alignment, uint8_t(AlignRight));
+        QCOMPARE(s.style(6, 4).alignment, uint8_t(AlignRight));
+        QCOMPARE(s.style(7, 4).alignment, uint8_t(0));
+    }
+
+    void pasteFillsSeparateSelectedRows()
+    {
+        auto w = makeWindow();
+        RecordSheet& s = w->model().sheet();
+        fill(s, 8);
+        SheetView* fa = w->sheetView();
+        fa->setFocus();
+        clickCell(fa, 2, 0);
+        clickCell(fa, 5, 0, Qt::ControlModifier);
+        clickCell(fa, 7, 0, Qt::ControlModifier);
+        QCOMPARE(s.selectedRowList(), (std::vector<int>{2, 5, 7}));
+        m_platform->clipboard = QStringLiteral("x\r\ny\r\nz");
+        trigger(*w, "tb0.Paste");
+        QCOMPARE(s.text(2, 0), QStringLiteral("x"));
+        QCOMPARE(s.text(5, 0), QStringLiteral("y"));
+        QCOMPARE(s.text(7, 0), QStringLiteral("z"));
+        QCOMPARE(s.text(3, 0), QStringLiteral("r3c0"));
+        QCOMPARE(s.text(6, 0), QStringLiteral("r6c0"));
     }
 
     void longSortShowsTheBusyCursor()
