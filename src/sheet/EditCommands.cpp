@@ -668,6 +668,8 @@ void EditCommands::deleteDuplicates()
     }
     sheet.setCurrentCell(sheet.rows() - 1, 0);
     m_model.fa_Click();
+    // Records are gone: closing must ask, whether or not the document has a name yet.
+    m_model.document().MarkEdited(true);
 }
 
 } // namespace quillon

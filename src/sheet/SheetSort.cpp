@@ -63,6 +63,28 @@ void rankByCollation(const TextColumn& column, std::vector<Entry>& entries, cons
     }
 }
 
+/** What the user set on a record besides its texts, as comparable bytes: each cell's
+ *  font flags, colours, alignment and check state (1 and -1 both checked), and the
+ *  row's height. */
+QByteArray RecordLook(const RecordSheet& sheet, int row)
+{
+    QByteArray look;
+    const auto put = [&look](uint32_t v) { look.append(reinterpret_cast<const char*>(&v), sizeof v); };
+    for (int c = 0; c < sheet.cols(); ++c) {
+        const CellStyle s = sheet.style(row, c);
+        const uint32_t flags = s.flags & (CellStyle::Bold | CellStyle::Italic | CellStyle::Underline |
+                                          CellStyle::HasBack | CellStyle::HasFore);
+        if (flags == 0 && !s.isChecked() && s.alignment == 0)
+            continue;
+        put(uint32_t(c));
+        put(flags | (s.isChecked() ? 0x100u : 0u) | (uint32_t(s.alignment) << 16));
+        put(s.hasBack() ? s.back : 0);
+        put(s.hasFore() ? s.fore : 0);
+    }
+    put(uint32_t(sheet.rowHeight(row)));
+    return look;
+}
+
 } // namespace
 
 QLocale SheetCollationLocale()
@@ -240,11 +262,31 @@ ExactOrder ExactRecordOrder(const RecordSheet& sheet)
         for (const auto& [first, last] : equal)
             work.push_back({first, last, 0});
     }
+    // Records equal in every text are duplicates only if they also look the same: what
+    // the user set on them (check boxes, colours, fonts, alignment, row height) sets them
+    // apart. Each run of equal texts is ordered by that look, stably.
+    const bool styled = sheet.styledCellCount() > 0 || !sheet.rowHeights().empty();
+    std::vector<std::pair<QByteArray, int32_t>> looks;
+    for (const KeyRun& run : work) {
+        if (!styled) {
+            for (uint32_t i = run.first + 1; i < run.last; ++i)
+                out.duplicateRows.push_back(int(i) + 1);
+            continue;
+        }
+        looks.clear();
+        for (uint32_t i = run.first; i < run.last; ++i)
+            looks.emplace_back(RecordLook(sheet, items[i].id), items[i].id);
+        std::stable_sort(looks.begin(), looks.end(),
+                         [](const auto& a, const auto& b) { return a.first < b.first; });
+        for (uint32_t i = run.first; i < run.last; ++i) {
+            const size_t k = i - run.first;
+            items[i].id = looks[k].second;
+            if (k > 0 && looks[k].first == looks[k - 1].first)
+                out.duplicateRows.push_back(int(i) + 1);
+        }
+    }
     for (int i = 0; i < n; ++i)
         out.order[size_t(i)] = items[size_t(i)].id;
-    for (const KeyRun& run : work)
-        for (uint32_t i = run.first + 1; i < run.last; ++i)
-            out.duplicateRows.push_back(int(i) + 1);
     std::sort(out.duplicateRows.begin(), out.duplicateRows.end());
     return out;
 }

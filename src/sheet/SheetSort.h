@@ -27,12 +27,14 @@ std::vector<int> TypedRecordOrder(const RecordSheet& sheet, int col, bool ascend
 
 /** The order of the duplicate removal: ascending by column 0, then 1, and so on
  *  through the last column, each compared byte by byte (exact, case-sensitive).
- *  Records with equal texts in every column keep their order. */
+ *  Records with equal texts in every column keep their order, except that those
+ *  that look different (check boxes, colours, fonts, alignment, row height) are
+ *  grouped by their look. */
 struct ExactOrder
 {
     std::vector<int> order;
     /** New row numbers (after the order is applied) of the records that equal the
-     *  record just above them in every column, ascending. */
+     *  record just above them in every column and in their look, ascending. */
     std::vector<int> duplicateRows;
 };
 ExactOrder ExactRecordOrder(const RecordSheet& sheet);

@@ -736,21 +736,89 @@ private slots:
         QCOMPARE(s.currentRow(), 6);
         QCOMPARE(s.currentCol(), 0);
         QCOMPARE(f.model->panels().text(MainModel::RecordPanel), QStringLiteral("6 / 6"));
-        QVERIFY(!f.doc().IsModified()); // the modified mark is left as it was
+        QVERIFY(f.doc().IsModified());
     }
 
-    void deleteDuplicatesKeepsTheUpperRowsStyle()
+    void deleteDuplicatesKeepsRecordsTheUserSetApart_data()
     {
+        QTest::addColumn<QString>("difference");
+        QTest::addColumn<int>("kept");
+        QTest::newRow("nothing") << QString() << 1;
+        QTest::newRow("check box") << QStringLiteral("check") << 2;
+        QTest::newRow("back colour") << QStringLiteral("back") << 2;
+        QTest::newRow("fore colour") << QStringLiteral("fore") << 2;
+        QTest::newRow("bold") << QStringLiteral("bold") << 2;
+        QTest::newRow("alignment") << QStringLiteral("align") << 2;
+        QTest::newRow("row height") << QStringLiteral("height") << 2;
+        QTest::newRow("same colour on both") << QStringLiteral("both") << 1;
+    }
+
+    void deleteDuplicatesKeepsRecordsTheUserSetApart()
+    {
+        QFETCH(QString, difference);
+        QFETCH(int, kept);
         Fixture f;
         RecordSheet& s = f.sheet();
-        s.setRows(3);
-        s.setText(1, 0, QStringLiteral("x"));
-        s.setText(2, 0, QStringLiteral("x"));
-        s.setFontFlag({1, 0, 1, 0}, CellStyle::Bold, true);
+        s.setRows(4);
+        s.setColumnDataType(9, TypeCheckbox);
+        for (int r = 1; r <= 3; ++r) {
+            s.setText(r, 0, QStringLiteral("Ada"));
+            s.setText(r, 5, QStringLiteral("555-0100"));
+        }
+        s.setText(3, 0, QStringLiteral("Bob")); // a record of its own in every case
+        const CellRect cell{2, 5, 2, 5};
+        if (difference == QLatin1String("check"))
+            s.setChecked(2, 9, 1);
+        else if (difference == QLatin1String("back"))
+            s.setBackColor(cell, 0xFFFF00);
+        else if (difference == QLatin1String("fore"))
+            s.setForeColor(cell, 0xFF0000);
+        else if (difference == QLatin1String("bold"))
+            s.setFontFlag(cell, CellStyle::Bold, true);
+        else if (difference == QLatin1String("align"))
+            s.setCellAlignment(cell, AlignRight);
+        else if (difference == QLatin1String("height"))
+            s.setRowHeight(2, 480);
+        else if (difference == QLatin1String("both"))
+            s.setBackColor({1, 5, 2, 5}, 0x00FF00);
+
         f.platform.messageAnswers.enqueue(Platform::Yes);
         f.edit->deleteDuplicates();
-        QCOMPARE(s.recordCount(), 1);
-        QVERIFY(s.style(1, 0).bold());
+        int adas = 0;
+        for (int r = 1; r < s.rows(); ++r)
+            adas += s.text(r, 0) == QLatin1String("Ada");
+        QCOMPARE(adas, kept);
+        QCOMPARE(s.recordCount(), kept + 1);
+        if (difference == QLatin1String("both"))
+            QCOMPARE(s.style(1, 5).back, Rgb(0x00FF00));
+        if (difference == QLatin1String("check")) {
+            int checked = 0;
+            for (int r = 1; r < s.rows(); ++r)
+                checked += s.isChecked(r, 9);
+            QCOMPARE(checked, 1);
+        }
+    }
+
+    void deleteDuplicatesMarksTheDocument_data()
+    {
+        QTest::addColumn<bool>("named");
+        QTest::newRow("opened from a file") << true;
+        QTest::newRow("untitled") << false;
+    }
+
+    void deleteDuplicatesMarksTheDocument()
+    {
+        QFETCH(bool, named);
+        Fixture f;
+        if (named)
+            f.named();
+        f.fillNames(3);
+        f.sheet().setText(3, 0, QStringLiteral("r1"));
+        f.platform.messageAnswers.enqueue(Platform::Yes);
+        f.edit->deleteDuplicates();
+        QCOMPARE(f.sheet().recordCount(), 2);
+        QVERIFY(f.doc().IsModified());
+        QCOMPARE(f.doc().isSaveEnabled(), named);
     }
 
     // ---- find ---------------------------------------------------------------------------------
@@ -850,8 +918,10 @@ private slots:
         Fixture f;
         f.edit->findSession().activated();
         QCOMPARE(f.sheet().selectionMode(), RecordSheet::SelectionMode::Block);
-        QCOMPARE(f.model->panels().text(MainModel::ModePanel), QStringLiteral("ROW"));
-        QVERIFY(f.model->commands().isChecked(QStringLiteral("mnuMouseMode0")));
+        QVERIFY(f.model->isBlockMode());
+        QCOMPARE(f.model->panels().text(MainModel::ModePanel), QStringLiteral("EDIT"));
+        QVERIFY(f.model->commands().isChecked(QStringLiteral("mnuMouseMode1")));
+        QVERIFY(!f.model->commands().isChecked(QStringLiteral("mnuMouseMode0")));
     }
 
     void longCommandsShowTheBusyCursor()
