@@ -4,6 +4,7 @@
 #include "app/AppPaths.h"
 #include "app/CommandCatalog.h"
 #include "app/MainModel.h"
+#include "app/ScreenPlacement.h"
 #include "app/SettingsStore.h"
 #include "app/TipDialog.h"
 #include "app/Tips.h"
@@ -23,12 +24,14 @@
 
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QScopedValueRollback>
+#include <QScreen>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTabWidget>
@@ -498,6 +501,15 @@ void MainWindow::load()
     resize(Twips::toPixels(ws.width, this), Twips::toPixels(ws.height, this));
     m_loadedGeometry.twips = QRect(ws.left, ws.top, ws.width, ws.height);
     m_loadedGeometry.pixels = QRect(x(), y(), width(), height());
+    // A window remembered on a screen that is gone comes back onto one that is there.
+    QList<QRect> screens;
+    for (const QScreen* screen : QGuiApplication::screens())
+        screens.append(screen->availableGeometry());
+    const QRect placed = PlaceOnScreens(geometry(), screens);
+    if (placed != geometry()) {
+        move(placed.topLeft());
+        resize(placed.size());
+    }
     m_model->setVBarLeft(ws.vbarLeft);
     m_model->setAlternateColor(ws.alternateColor);
     m_model->setAddressBoxShown(ws.addressBox);

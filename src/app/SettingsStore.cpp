@@ -39,7 +39,9 @@ bool SettingsStore::WriteSettingText(const QString& name, const QString& text)
     return m_settings->status() == QSettings::NoError;
 }
 
-int SettingToInteger(const QString& text)
+namespace {
+
+int SettingToIntegerIn(const QString& text, double least, double most)
 {
     const QString t = text.trimmed();
     if (t.isEmpty())
@@ -53,9 +55,21 @@ int SettingToInteger(const QString& text)
     if (!ok || !std::isfinite(v))
         return 0;
     const double rounded = std::nearbyint(v); // the default rounding mode: halves to even
-    if (rounded < -32768.0 || rounded > 32767.0)
+    if (rounded < least || rounded > most)
         return 0;
     return int(rounded);
+}
+
+} // namespace
+
+int SettingToInteger(const QString& text)
+{
+    return SettingToIntegerIn(text, -32768.0, 32767.0);
+}
+
+int SettingToLongInteger(const QString& text)
+{
+    return SettingToIntegerIn(text, -2147483648.0, 2147483647.0);
 }
 
 bool SettingToBoolean(const QString& text, bool whenUnset)

@@ -44,6 +44,10 @@ private:
  */
 int SettingToInteger(const QString& text);
 
+/** SettingToInteger for positions and sizes in twips, which pass 32767 on large
+ *  screens (about 2,180 pixels): the same rules over -2^31 .. 2^31-1. */
+int SettingToLongInteger(const QString& text);
+
 /** Reads a boolean setting: empty gives @p whenUnset; "True"/"False" in any letter case
  *  and numbers (non-zero is true) are accepted; any other text is false. */
 bool SettingToBoolean(const QString& text, bool whenUnset = true);

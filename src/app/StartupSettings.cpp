@@ -7,13 +7,14 @@ namespace quillon {
 WindowSettings WindowSettings::read(const SettingsStore& store, const QString& installationFolder)
 {
     WindowSettings s;
-    s.top = SettingToInteger(store.ReadSettingText(QStringLiteral("TOP")));
-    s.left = SettingToInteger(store.ReadSettingText(QStringLiteral("LEFT")));
+    // Positions and sizes in twips pass 16 bits on large screens: read them whole.
+    s.top = SettingToLongInteger(store.ReadSettingText(QStringLiteral("TOP")));
+    s.left = SettingToLongInteger(store.ReadSettingText(QStringLiteral("LEFT")));
     const QString width = store.ReadSettingText(QStringLiteral("WIDTH"));
-    s.width = width.isEmpty() ? 12000 : SettingToInteger(width);
+    s.width = width.isEmpty() ? 12000 : SettingToLongInteger(width);
     const QString height = store.ReadSettingText(QStringLiteral("HEIGHT"));
-    s.height = height.isEmpty() ? 10000 : SettingToInteger(height);
-    const int vbar = SettingToInteger(store.ReadSettingText(QStringLiteral("VBarLeft")));
+    s.height = height.isEmpty() ? 10000 : SettingToLongInteger(height);
+    const int vbar = SettingToLongInteger(store.ReadSettingText(QStringLiteral("VBarLeft")));
     s.vbarLeft = vbar > 0 ? vbar : 3570;
     s.alternateColor = SettingToBoolean(store.ReadSettingText(QStringLiteral("AlternateColor")));
     s.addressBox = SettingToInteger(store.ReadSettingText(QStringLiteral("AddressBox"))) != 0;

@@ -18,6 +18,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QScreen>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QSplitter>
@@ -598,6 +599,51 @@ private slots:
         again->model().setCurrentPage(1);
         QVERIFY(again->addressBox()->isVisible());
         QCOMPARE(again->model().document().LastOpenPath(), m_dir->path() + QStringLiteral("/"));
+    }
+
+    void largeWindowKeepsItsSize()
+    {
+        // Wider and taller than 32767 twips (about 2,180 pixels).
+        m_settings->WriteSettingText(QStringLiteral("TOP"), QStringLiteral("0"));
+        m_settings->WriteSettingText(QStringLiteral("LEFT"), QStringLiteral("0"));
+        m_settings->WriteSettingText(QStringLiteral("WIDTH"), QStringLiteral("45000"));
+        m_settings->WriteSettingText(QStringLiteral("HEIGHT"), QStringLiteral("36000"));
+        {
+            auto w = makeWindow();
+            w->show();
+            QCOMPARE(w->width(), px(45000));
+            QCOMPARE(w->height(), px(36000));
+            QVERIFY(w->close());
+        }
+        SettingsStore store(settingsPath());
+        QCOMPARE(store.ReadSettingText(QStringLiteral("WIDTH")), QStringLiteral("45000"));
+        QCOMPARE(store.ReadSettingText(QStringLiteral("HEIGHT")), QStringLiteral("36000"));
+    }
+
+    void windowOffEveryScreenComesBack_data()
+    {
+        QTest::addColumn<QString>("left");
+        QTest::addColumn<QString>("top");
+        QTest::newRow("far right") << QStringLiteral("300000") << QStringLiteral("0");
+        QTest::newRow("far below") << QStringLiteral("0") << QStringLiteral("300000");
+        QTest::newRow("left of every screen") << QStringLiteral("-200000") << QStringLiteral("600");
+        QTest::newRow("above every screen") << QStringLiteral("600") << QStringLiteral("-60000");
+    }
+
+    void windowOffEveryScreenComesBack()
+    {
+        QFETCH(QString, left);
+        QFETCH(QString, top);
+        m_settings->WriteSettingText(QStringLiteral("LEFT"), left);
+        m_settings->WriteSettingText(QStringLiteral("TOP"), top);
+        auto w = makeWindow();
+        w->show();
+        bool onAScreen = false;
+        for (const QScreen* screen : QGuiApplication::screens()) {
+            const QRect shown = screen->availableGeometry().intersected(w->frameGeometry());
+            onAScreen |= shown.width() >= 100 && shown.height() >= 30;
+        }
+        QVERIFY2(onAScreen, qPrintable(QStringLiteral("window at %1,%2").arg(w->x()).arg(w->y())));
     }
 
     void draggedSplitterIsRemembered()

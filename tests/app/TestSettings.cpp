@@ -105,7 +105,12 @@ private slots:
         QTest::newRow("VBarLeft -5") << "VBarLeft" << "-5" << "vbar" << 3570;
         QTest::newRow("VBarLeft abc") << "VBarLeft" << "abc" << "vbar" << 3570;
         QTest::newRow("VBarLeft 4000") << "VBarLeft" << "4000" << "vbar" << 4000;
-        QTest::newRow("TOP out of range") << "TOP" << "40000" << "top" << 0;
+        QTest::newRow("TOP beyond 16 bits") << "TOP" << "40000" << "top" << 40000;
+        QTest::newRow("WIDTH of a wide screen") << "WIDTH" << "45000" << "width" << 45000;
+        QTest::newRow("HEIGHT of a tall screen") << "HEIGHT" << "33000.5" << "height" << 33000;
+        QTest::newRow("VBarLeft beyond 16 bits") << "VBarLeft" << "36000" << "vbar" << 36000;
+        QTest::newRow("TOP beyond 32 bits") << "TOP" << "9999999999" << "top" << 0;
+        QTest::newRow("ListIndex beyond 16 bits") << "ListIndex" << "40000" << "list" << 0;
         QTest::newRow("AlternateColor yes") << "AlternateColor" << "yes" << "alternate" << 0;
         QTest::newRow("AlternateColor FALSE") << "AlternateColor" << "FALSE" << "alternate" << 0;
         QTest::newRow("AddressBox -1") << "AddressBox" << "-1" << "address" << 1;
