@@ -134,6 +134,10 @@ void benchSampleGrab()
     options.delayMs = 0;
     QEventLoop loop;
     QObject::connect(&runner, &GrabRunner::finished, &loop, &QEventLoop::quit);
+    QObject::connect(&runner, &GrabRunner::failed, &loop, [&loop](int page, const QString&, const QString& why) {
+        std::printf("sample grab: page %d failed: %s\n", page + 1, qPrintable(why));
+        loop.quit();
+    });
     bench::Stopwatch watch;
     runner.start(address, options);
     loop.exec();

@@ -65,7 +65,10 @@ int main(int argc, char* argv[])
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
-        "Grabs the listings of a directory site's result pages, page after page, into a grid file."));
+        "Grabs the listings of a directory site's result pages, page after page, into a grid file.\n"
+        "Exit status: 0 done (or stopped), 1 a file cannot be read or written, 2 wrong options,\n"
+        "3 the first page cannot be downloaded (nothing is written), 4 a later page cannot be\n"
+        "downloaded (the grab ends there; the listings of the pages before it are written)."));
     parser.addHelpOption();
     parser.addVersionOption();
     const QCommandLineOption siteOption(QStringLiteral("site"), QStringLiteral("The site NAME of the site table."),
@@ -215,33 +218,33 @@ int main(int argc, char* argv[])
 
     PageFetcher fetcher;
     GrabRunner runner(sheet, fetcher);
-    int failedPages = 0;
     int exitCode = 0;
-    QObject::connect(&runner, &GrabRunner::pageGrabbed, &app,
-                     [&](int page, const QString& pageAddress, int rows, const QString& pageError) {
-                         if (!pageError.isEmpty()) {
-                             ++failedPages;
-                             say(QStringLiteral("page %1: %2: %3").arg(page + 1).arg(pageAddress, pageError));
-                         } else {
-                             say(QStringLiteral("page %1: %2 listings, %3 in all")
-                                     .arg(page + 1)
-                                     .arg(rows)
-                                     .arg(runner.listingCount()));
-                         }
-                     });
-    auto save = [&](const QString& why) {
+    QObject::connect(&runner, &GrabRunner::pageGrabbed, &app, [&](int page, const QString&, int rows) {
+        say(QStringLiteral("page %1: %2 listings, %3 in all").arg(page + 1).arg(rows).arg(runner.listingCount()));
+    });
+    auto save = [&](const QString& why, int code) {
         say(QStringLiteral("%1 pages, %2 listings: %3").arg(runner.pageCount()).arg(runner.listingCount()).arg(why));
-        if (runner.pageCount() > 0 && failedPages == runner.pageCount()) {
+        exitCode = code;
+        if (runner.pageCount() == 0 && code != 0) {
             exitCode = fail(QStringLiteral("no page could be downloaded; nothing written"), 3);
         } else if (!SaveGrid(out, format, sheet, &error)) {
             exitCode = fail(QStringLiteral("cannot write %1: %2").arg(out, error), 1);
         } else {
             say(QStringLiteral("written to %1").arg(out));
+            if (code != 0)
+                fail(QStringLiteral("the grab ended at a page that could not be downloaded; the listings "
+                                   "grabbed before it are written"),
+                     code);
         }
         QCoreApplication::exit(exitCode);
     };
-    QObject::connect(&runner, &GrabRunner::finished, &app, save);
-    QObject::connect(&runner, &GrabRunner::stopped, &app, [&] { save(QStringLiteral("stopped")); });
+    QObject::connect(&runner, &GrabRunner::finished, &app, [&](const QString& why) { save(why, 0); });
+    QObject::connect(&runner, &GrabRunner::stopped, &app, [&] { save(QStringLiteral("stopped"), 0); });
+    QObject::connect(&runner, &GrabRunner::failed, &app,
+                     [&](int page, const QString& pageAddress, const QString& pageError) {
+                         say(QStringLiteral("page %1: %2: %3").arg(page + 1).arg(pageAddress, pageError));
+                         save(QStringLiteral("page %1 failed: %2").arg(page + 1).arg(pageError), 4);
+                     });
 
     // Ctrl+C stops the grab; what was grabbed is written.
     std::signal(SIGINT, onInterrupt);

@@ -120,6 +120,17 @@ void GrabRunner::processPage()
     const QUrl pageUrl = page.finalUrl.isValid() ? page.finalUrl : m_next;
     const QString address = m_next.toString();
 
+    if (!page.ok()) {
+        // A stop asked for meanwhile is what the user wants to hear of.
+        if (m_stopRequested) {
+            endByStop();
+            return;
+        }
+        m_running = false;
+        emit failed(m_pass, address, page.error);
+        return;
+    }
+
     // The next address, from the page as downloaded.
     const QString cut = QString::fromUtf8(NextLink(page.text, key));
     switch (m_options.rules) {
@@ -172,7 +183,7 @@ void GrabRunner::processPage()
         return;
     }
     const quint64 generation = m_generation;
-    emit pageGrabbed(m_pass, address, parsed.rowCount(), page.error);
+    emit pageGrabbed(m_pass, address, parsed.rowCount());
     if (generation != m_generation)
         return;
     ++m_pass;

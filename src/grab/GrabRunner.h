@@ -23,8 +23,9 @@ class RecordSheet;
  * so that a site is never asked more often than that. The loop ends after the page
  * that has no next link, whose next link leads to an address already grabbed in
  * this run or to one that is not http or https, after 10,000 pages, and, for the
- * built-in sites, by their own end tests. A stop request is honoured after the
- * next listing kept and between pages.
+ * built-in sites, by their own end tests. A page that cannot be downloaded ends
+ * the grab there (failed()); the rows of the pages before it stay in the sheet. A
+ * stop request is honoured after the next listing kept and between pages.
  *
  * Everything runs on the thread of the event loop, in steps driven by the download
  * and the delay timer; nothing waits in a nested loop.
@@ -77,11 +78,13 @@ public:
 
 signals:
     void pageStarted(int page, const QString& address);
-    /** The end of a page: its rows are in the sheet. @p error tells why the page gave
-     *  no text (a failed download counts as an empty page). */
-    void pageGrabbed(int page, const QString& address, int rows, const QString& error);
+    /** The end of a page: its rows are in the sheet. */
+    void pageGrabbed(int page, const QString& address, int rows);
     /** The page loop ended; @p reason says why in words. */
     void finished(const QString& reason);
+    /** Page number @p page (0 is the first) could not be downloaded, for the reason
+     *  @p error; the grab ended there. */
+    void failed(int page, const QString& address, const QString& error);
     /** The stop request ended the grab. */
     void stopped();
 

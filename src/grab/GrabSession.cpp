@@ -93,6 +93,7 @@ GrabSession::GrabSession(MainModel& model, BrowserControl& browser, QObject* par
     connect(&m_runner, &GrabRunner::pageGrabbed, this, &GrabSession::pageGrabbed);
     connect(&m_runner, &GrabRunner::finished, this, &GrabSession::finishGrab);
     connect(&m_runner, &GrabRunner::stopped, this, &GrabSession::grabStopped);
+    connect(&m_runner, &GrabRunner::failed, this, &GrabSession::grabFailed);
 
     // Until a listing page is shown there is nothing to grab or stop.
     setEnabled(kStartGrab, false);
@@ -450,6 +451,33 @@ void GrabSession::finishGrab()
     setEnabled(kStopMenu, false);
     setEnabled(kStop0, false);
     setEnabled(kStop1, false);
+    emit grabEnded();
+}
+
+void GrabSession::grabFailed(int page, const QString& /*address*/, const QString& error)
+{
+    // The grab ends at the page that failed; the records of the pages before it stay.
+    const QString status = QStringLiteral(" Page %1 failed: %2").arg(page + 1).arg(error);
+    m_timer1.stop();
+    m_model.document().MarkEdited(true);
+    setEnabled(kStartGrab, true);
+    setEnabled(kBack, true);
+    setEnabled(kForward, true);
+    setEnabled(kGrabMenu, true);
+    setEnabled(kStopMenu, false);
+    setEnabled(kStop0, false);
+    setEnabled(kStop1, false);
+    showHint(HintReady);
+    StatusPanels& panels = m_model.panels();
+    panels.setText(MainModel::GrabStatusPanel, status);
+    panels.setText(MainModel::GrabStatusCopyPanel, status);
+    const QString count = panels.text(MainModel::CountPanel);
+    if (count.isEmpty() || count == QLatin1String("N/A"))
+        panels.setText(MainModel::CountPanel, QString::number(m_runner.listingCount()));
+    m_model.fa_Click();
+    // The records grabbed are shown; with none, the page that failed stays in view.
+    if (m_runner.listingCount() > 0)
+        m_model.setCurrentPage(MainModel::ResultsPage);
     emit grabEnded();
 }
 

@@ -117,7 +117,7 @@ signals:
     void topRowRequested(int row);
     /** The listing count of the page in the address box has been looked up. */
     void addressEvaluated();
-    /** A grab ended, by its finish or by Stop. */
+    /** A grab ended, by its finish, by Stop or at a page that could not be downloaded. */
     void grabEnded();
 
 private:
@@ -128,6 +128,7 @@ private:
     void disableGrabCommands();
     void finishGrab();
     void grabStopped();
+    void grabFailed(int page, const QString& address, const QString& error);
     void pageGrabbed();
     void prepareSheet();
     QString resolved(const QString& address);

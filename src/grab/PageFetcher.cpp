@@ -9,6 +9,26 @@
 
 namespace quillon {
 
+namespace {
+
+/** Why a download failed, in words that name the common causes plainly. */
+QString networkError(const QNetworkReply& reply)
+{
+    const QUrl url = reply.url();
+    switch (reply.error()) {
+    case QNetworkReply::HostNotFoundError:
+        return PageFetcher::tr("host not found: %1").arg(url.host());
+    case QNetworkReply::ConnectionRefusedError:
+        return PageFetcher::tr("%1 refused the connection").arg(url.authority());
+    case QNetworkReply::RemoteHostClosedError:
+        return PageFetcher::tr("%1 closed the connection before the page came").arg(url.authority());
+    default:
+        return reply.errorString();
+    }
+}
+
+} // namespace
+
 PageFetcher::PageFetcher(QObject* parent) : QObject(parent), m_network(new QNetworkAccessManager(this)) {}
 
 PageFetcher::~PageFetcher()
@@ -141,7 +161,7 @@ void PageFetcher::finish(quint64 id)
         if (status.isValid() && (code < 200 || code > 299))
             page.error = tr("the site answered with status %1").arg(code);
         else if (reply->error() != QNetworkReply::NoError)
-            page.error = reply->errorString();
+            page.error = networkError(*reply);
     }
     if (page.error.isEmpty() && reply) {
         job.body += reply->readAll();

@@ -71,16 +71,24 @@ class TestGrabRunner : public QObject
         return o;
     }
 
-    /** Runs a grab to its end; returns the reason it finished ("stopped" when stopped). */
+    /** Runs a grab to its end; returns the reason it finished ("stopped" when stopped,
+     *  "page N failed: why" when a page could not be downloaded). */
     QString grab(const QString& address, const GrabRunner::Options& o)
     {
         QSignalSpy finished(m_runner, &GrabRunner::finished);
         QSignalSpy stopped(m_runner, &GrabRunner::stopped);
+        QSignalSpy failed(m_runner, &GrabRunner::failed);
         m_runner->start(address, o);
-        if (!QTest::qWaitFor([&] { return !finished.isEmpty() || !stopped.isEmpty(); }, 20000))
+        if (!QTest::qWaitFor([&] { return !finished.isEmpty() || !stopped.isEmpty() || !failed.isEmpty(); }, 20000))
             return QStringLiteral("timed out");
+        if (finished.size() + stopped.size() + failed.size() != 1)
+            return QStringLiteral("ended more than once");
         if (!stopped.isEmpty())
             return QStringLiteral("stopped");
+        if (!failed.isEmpty())
+            return QStringLiteral("page %1 failed: %2")
+                .arg(failed.first().at(0).toInt() + 1)
+                .arg(failed.first().at(2).toString());
         return finished.first().first().toString();
     }
 
@@ -172,20 +180,22 @@ private slots:
         QCOMPARE(server.requests.size(), requests);
     }
 
-    void failedPagesCountAsEmpty_data()
+    void failedPageEndsTheGrab_data()
     {
         QTest::addColumn<int>("kind");
         QTest::addColumn<QString>("error");
-        QTest::newRow("500") << 0 << "status 500";
+        QTest::newRow("404") << 0 << "the site answered with status 404";
+        QTest::newRow("500") << 7 << "the site answered with status 500";
         QTest::newRow("20 MB") << 1 << "larger than 16 MB";
         QTest::newRow("20 MB without a length") << 2 << "larger than 16 MB";
         QTest::newRow("redirect loop") << 3 << "redirects more than 5 times";
         QTest::newRow("redirect to a local file") << 4 << "not a web address";
         QTest::newRow("too slow") << 5 << "did not answer";
-        QTest::newRow("nobody listening") << 6 << "";
+        QTest::newRow("nobody listening") << 6 << "refused the connection";
+        QTest::newRow("unknown host") << 8 << "host not found: nosuchhost.invalid";
     }
 
-    void failedPagesCountAsEmpty()
+    void failedPageEndsTheGrab()
     {
         QFETCH(int, kind);
         QFETCH(QString, error);
@@ -199,7 +209,7 @@ private slots:
             LocalHttpServer::Response bad;
             switch (kind) {
             case 0:
-                return LocalHttpServer::status(500);
+                return LocalHttpServer::status(404);
             case 1:
                 bad.body = resultPage({QStringLiteral("B")}, "/r?p=3") + QByteArray(20 * 1024 * 1024, ' ');
                 return bad;
@@ -215,19 +225,60 @@ private slots:
                 bad = LocalHttpServer::page(resultPage({QStringLiteral("B")}, "/r?p=3"));
                 bad.delayMs = 3000;
                 return bad;
-            default:
+            case 6:
                 return LocalHttpServer::redirect("http://127.0.0.1:1/nothing");
+            case 7:
+                return LocalHttpServer::status(500);
+            default:
+                return LocalHttpServer::redirect("http://nosuchhost.invalid/r?p=2");
             }
         });
         QSignalSpy pages(m_runner, &GrabRunner::pageGrabbed);
+        QSignalSpy failed(m_runner, &GrabRunner::failed);
         const QString why = grab(server.url(QStringLiteral("/r?p=1")), options());
-        QVERIFY2(why.contains(QLatin1String("no next page")), qPrintable(why));
+        // The grab ends at the page that failed, telling which and why ...
+        QVERIFY2(why.startsWith(QLatin1String("page 2 failed: ")), qPrintable(why));
+        QVERIFY2(why.contains(error), qPrintable(why));
+        QCOMPARE(failed.size(), 1);
+        QCOMPARE(failed.first().at(1).toString(), server.url(QStringLiteral("/r?p=2")));
+        // ... and keeps what the pages before it gave.
         QCOMPARE(names(*m_sheet), list({"A"}));
-        QCOMPARE(pages.size(), 2);
-        const QString pageError = pages.at(1).at(3).toString();
-        QVERIFY(!pageError.isEmpty());
-        QVERIFY2(pageError.contains(error), qPrintable(pageError));
+        QCOMPARE(pages.size(), 1);
+        QCOMPARE(m_runner->pageCount(), 1);
+        QCOMPARE(m_runner->listingCount(), 1);
+        QVERIFY(!m_runner->isRunning());
         QVERIFY(!server.requests.contains(QStringLiteral("/r?p=3")));
+    }
+
+    void failedFirstPageLeavesTheSheetAlone()
+    {
+        LocalHttpServer server([](const LocalHttpServer::Request&) { return LocalHttpServer::status(404); });
+        m_sheet->setRows(3);
+        m_sheet->setText(2, 0, QStringLiteral("typed"));
+        int before = 0;
+        m_runner->beforeRows = [&before] { ++before; };
+        const QString why = grab(server.url(QStringLiteral("/r?p=1")), options());
+        QCOMPARE(why, QStringLiteral("page 1 failed: the site answered with status 404"));
+        QCOMPARE(before, 0);
+        QCOMPARE(m_sheet->rows(), 3);
+        QCOMPARE(m_sheet->text(2, 0), QStringLiteral("typed"));
+        QCOMPARE(m_runner->pageCount(), 0);
+    }
+
+    void stopWhileAFailingPageLoads()
+    {
+        // A stop asked for while the page that fails is on its way ends the grab as stopped.
+        LocalHttpServer server([](const LocalHttpServer::Request& r) {
+            if (r.target == "/r?p=1")
+                return LocalHttpServer::page(resultPage({QStringLiteral("A")}, "/r?p=2"));
+            return LocalHttpServer::status(404);
+        });
+        connect(m_runner, &GrabRunner::pageStarted, this, [this](int page) {
+            if (page == 1)
+                m_runner->requestStop();
+        });
+        QCOMPARE(grab(server.url(QStringLiteral("/r?p=1")), options()), QStringLiteral("stopped"));
+        QCOMPARE(names(*m_sheet), list({"A"}));
     }
 
     void slowButInTime()

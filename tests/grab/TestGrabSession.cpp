@@ -425,6 +425,64 @@ private slots:
         QVERIFY(!m_model->document().ClearBeforeGrab());
     }
 
+    void failedPageEndsTheGrab_data()
+    {
+        QTest::addColumn<int>("failingPage");
+        QTest::addColumn<QString>("status");
+        QTest::addColumn<int>("records");
+        QTest::addColumn<int>("page");
+        QTest::newRow("second page not found")
+            << 2 << " Page 2 failed: the site answered with status 404" << 2 << int(MainModel::ResultsPage);
+        QTest::newRow("first page not found")
+            << 1 << " Page 1 failed: the site answered with status 404" << 0 << int(MainModel::BrowserPage);
+    }
+
+    void failedPageEndsTheGrab()
+    {
+        QFETCH(int, failingPage);
+        QFETCH(QString, status);
+        QFETCH(int, records);
+        QFETCH(int, page);
+        bool looked = false; // the address box has had its look at the first page
+        LocalHttpServer server([failingPage, &looked](const LocalHttpServer::Request& r) {
+            const bool first = r.target == "/k/results?cat=Florists";
+            if (first && (failingPage > 1 || !looked)) {
+                looked = true;
+                return LocalHttpServer::page("<ul><li class=\"card\"><strong class=\"fn\">Anna Berg</strong></li>"
+                                             "<li class=\"card\"><strong class=\"fn\">Bo Carr</strong></li></ul>"
+                                             "<link rel=\"next\" href=\"/k/results?cat=Florists&amp;page=2\">");
+            }
+            return LocalHttpServer::status(404);
+        });
+        chooseSample("Sample Directory (key rules)");
+        browseAndWait(server.url(QStringLiteral("/k/results?cat=Florists")));
+        m_model->document().MakeModified(false);
+        const int rowsBefore = m_model->sheet().rows();
+        grabAndWait();
+
+        QCOMPARE(panel(2), status);
+        QCOMPARE(panel(20), status);
+        QCOMPARE(state().grab, true);
+        QCOMPARE(state().stop, false);
+        QVERIFY(!commands().isEnabled(QStringLiteral("mnuFileB_StopGrab")));
+        QVERIFY(commands().isEnabled(QStringLiteral("tb1.Back")));
+        QVERIFY(commands().isEnabled(QStringLiteral("tb1.Forward")));
+        QCOMPARE(m_session->hint(), int(GrabSession::HintReady));
+        QVERIFY(!m_session->isGrabbing());
+        QVERIFY(!m_session->runner().isRunning());
+        QCOMPARE(m_model->currentPage(), page);
+        // What was grabbed stays, and the document counts as edited.
+        QVERIFY(m_model->document().IsModified());
+        if (records > 0) {
+            QCOMPARE(m_model->sheet().rows() - 1, records);
+            QCOMPARE(m_model->sheet().text(1, 0), QStringLiteral("Anna Berg"));
+            QCOMPARE(m_model->sheet().text(2, 0), QStringLiteral("Bo Carr"));
+        } else {
+            QCOMPARE(m_model->sheet().rows(), rowsBefore);
+        }
+        QVERIFY(!server.requests.contains(QStringLiteral("/k/results?cat=Florists&page=3")));
+    }
+
     void stopMidGrab()
     {
         // Pages that take a while, so that Stop comes while the grab is on its way.

@@ -137,6 +137,47 @@ private slots:
                 QCOMPARE(got.text(r, c), expected.text(r, c));
     }
 
+    void failedPageEndsTheGrab_data()
+    {
+        QTest::addColumn<QByteArray>("next");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("page not found") << QByteArray("/k/results?cat=Florists&amp;page=2") << "status 404";
+        QTest::newRow("server error") << QByteArray("/k/results?cat=Florists&amp;page=500") << "status 500";
+        QTest::newRow("unknown host") << QByteArray("http://nosuchhost.invalid/k/results?page=2") << "host not found";
+    }
+
+    void failedPageEndsTheGrab()
+    {
+        QFETCH(QByteArray, next);
+        QFETCH(QString, reason);
+        LocalHttpServer server([next](const LocalHttpServer::Request& r) {
+            if (r.target == "/k/results?cat=Florists")
+                return LocalHttpServer::page("<ul><li class=\"card\"><strong class=\"fn\">Anna Berg</strong>"
+                                             "<span class=\"region\">OR</span></li>"
+                                             "<li class=\"card\"><strong class=\"fn\">Bo Carr</strong></li></ul>"
+                                             "<link rel=\"next\" href=\""
+                                             + next + "\">");
+            return LocalHttpServer::status(r.target.endsWith("page=500") ? 500 : 404);
+        });
+        const QString out = path("partial.csv");
+        QFile::remove(out);
+        const Run run = grab({QStringLiteral("--key"), AppPaths::dataFolder() + QStringLiteral("/samplek.bin"),
+                              QStringLiteral("--url"), server.url(QStringLiteral("/k/results?cat=Florists")),
+                              QStringLiteral("--delay"), QStringLiteral("0"), QStringLiteral("-o"), out});
+        // The grab ends at the failed page, says which and why, and fails ...
+        QCOMPARE(run.code, 4);
+        QVERIFY2(run.err.contains(QLatin1String("page 2: ")), qPrintable(run.err));
+        QVERIFY2(run.err.contains(reason), qPrintable(run.err));
+        QVERIFY2(!run.err.contains(QLatin1String("no next page")), qPrintable(run.err));
+        // ... but what was grabbed before it is written.
+        RecordSheet sheet;
+        QVERIFY(LoadGrid(out, FormatComma, sheet));
+        QCOMPARE(sheet.rows(), 3);
+        QCOMPARE(sheet.text(1, 0), QStringLiteral("Anna Berg"));
+        QCOMPARE(sheet.text(2, 0), QStringLiteral("Bo Carr"));
+        QCOMPARE(sheet.text(2, 3), QStringLiteral("OR"));
+    }
+
     void failures_data()
     {
         QTest::addColumn<QStringList>("arguments");

@@ -1,3 +1,4 @@
+#include "LocalHttpServer.h"
 #include "testsupport/TestPlatform.h"
 #include "testsupport/WidgetTestMain.h"
 
@@ -14,6 +15,7 @@
 #include <QLineEdit>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QWebEnginePage>
 #include <QWebEngineView>
 
 #include <memory>
@@ -42,6 +44,38 @@ class TestGrabWindow : public QObject
         return shown;
     }
 
+    void openWindow()
+    {
+        m_window.reset();
+        m_platform.messages.clear();
+        m_window = std::make_unique<MainWindow>(*m_settings, m_platform);
+        m_window->setEndAction([] {});
+        m_window->show();
+    }
+
+    /** Waits until the web view has shown the address in the address box, so that it
+     *  reports nothing more on its own. */
+    bool browserSettled()
+    {
+        return QTest::qWaitFor(
+            [this] {
+                return m_window->browser()->url().toString() == m_window->addressBox()->text()
+                    && !m_window->browser()->page()->isLoading();
+            },
+            30000);
+    }
+
+    /** A result page of the sample directory's layout A with two listings and a link
+     *  to @p next. */
+    static QByteArray layoutAPage(const QByteArray& next)
+    {
+        return "<p>1 to 2 of <b>3</b> listings</p>"
+               "<div class=\"listing\"><h3 class=\"name\">Anna Berg</h3></div><!-- listing -->"
+               "<div class=\"listing\"><h3 class=\"name\">Bo Carr</h3></div><!-- listing -->"
+               "<a class=\"next\" href=\""
+            + next + "\">Next</a>";
+    }
+
 private slots:
     void init()
     {
@@ -49,10 +83,7 @@ private slots:
         AppPaths::setUserDataFolder(m_dir->filePath(QStringLiteral("user")));
         m_settings = std::make_unique<SettingsStore>(m_dir->filePath(QStringLiteral("quillon.ini")));
         m_settings->WriteSettingText(QStringLiteral("GrabDelay"), QStringLiteral("0"));
-        m_platform.messages.clear();
-        m_window = std::make_unique<MainWindow>(*m_settings, m_platform);
-        m_window->setEndAction([] {});
-        m_window->show();
+        openWindow();
     }
 
     void cleanup() { m_window.reset(); }
@@ -165,6 +196,43 @@ private slots:
         // Picking the same entry again from the list chooses it again.
         emit sites->activated(browseOnly);
         QCOMPARE(m_platform.messages.size(), 2);
+    }
+
+    void failedPageIsReported()
+    {
+        // Site A's next links are made absolute with its base address: here the server.
+        LocalHttpServer server([](const LocalHttpServer::Request& r) {
+            if (r.target == "/a/results?cat=Florists&city=&state=")
+                return LocalHttpServer::page(layoutAPage("/a/results?cat=Florists&amp;city=&amp;state=&amp;page=2"));
+            return LocalHttpServer::status(404);
+        });
+        m_settings->WriteSettingText(QStringLiteral("BuiltInSiteABase"), server.root());
+        QVERIFY(browserSettled());
+        const QString page = server.url(QStringLiteral("/a/results?cat=Florists&city=&state="));
+        QSignalSpy evaluated(&session(), &GrabSession::addressEvaluated);
+        m_window->browser()->setUrl(QUrl(page));
+        QVERIFY(QTest::qWaitFor([&] { return m_window->addressBox()->text() == page; }, 30000));
+        QVERIFY(evaluated.wait(20000) || !evaluated.isEmpty());
+        QVERIFY(enabled("tb1.StartGrab"));
+        m_window->model().document().MakeModified(false);
+
+        QSignalSpy ended(&session(), &GrabSession::grabEnded);
+        m_window->action(QStringLiteral("tb1.StartGrab"))->trigger();
+        QVERIFY(ended.wait(30000));
+        QCOMPARE(panel(2), QStringLiteral(" Page 2 failed: the site answered with status 404"));
+        QCOMPARE(panel(20), panel(2));
+        QVERIFY(server.requests.contains(QStringLiteral("/a/results?cat=Florists&city=&state=&page=2")));
+        // The first page's records stay, the document is edited, a grab can start again.
+        const RecordSheet& sheet = m_window->model().sheet();
+        QCOMPARE(sheet.rows(), 3);
+        QCOMPARE(sheet.text(1, 0), QStringLiteral("Anna Berg"));
+        QCOMPARE(sheet.text(2, 0), QStringLiteral("Bo Carr"));
+        QVERIFY(m_window->model().document().IsModified());
+        QVERIFY(enabled("tb1.StartGrab"));
+        QVERIFY(enabled("mnuFileB_Grab"));
+        QVERIFY(!enabled("tb0.Stop"));
+        QVERIFY(!enabled("tb1.Stop"));
+        QVERIFY(!enabled("mnuFileB_StopGrab"));
     }
 
     void browserMenuEntries()
