@@ -179,10 +179,14 @@ SiteRules GrabSession::currentRules() const
 
 void GrabSession::SelectSite(int listIndex)
 {
-    m_grabDisabled = false;
     objKest* site = m_sites.Item(listIndex + 1);
     if (!site)
         return;
+    // The commands below follow the new site; a grab under way would go on with none
+    // of them able to stop it, so it is stopped first.
+    if (isGrabbing())
+        Stop();
+    m_grabDisabled = false;
     m_listIndex = listIndex;
     Platform& platform = m_model.platform();
     const QString caption = QString::fromLatin1(kCaption);
@@ -286,11 +290,8 @@ void GrabSession::addressChangedSteps()
         m_countWait.start(grabDelay());
         return;
     }
-    if (isGrabbing()) {
-        showHint(HintGrabbing);
-        setEnabled(kStop0, true);
-        setEnabled(kStop1, true);
-    }
+    if (isGrabbing())
+        showGrabUnderWay();
     emit addressEvaluated();
 }
 
@@ -316,11 +317,8 @@ void GrabSession::finishAddress(const QString& address, const QByteArray& page)
     panels.setText(MainModel::CityPanel, QLatin1Char(' ') + city);
     panels.setText(MainModel::StatePanel, QLatin1Char(' ') + addressValue(address, m_grabKey.stateMarker));
 
-    if (isGrabbing()) {
-        showHint(HintGrabbing);
-        setEnabled(kStop0, true);
-        setEnabled(kStop1, true);
-    }
+    if (isGrabbing())
+        showGrabUnderWay();
     emit addressEvaluated();
 }
 
@@ -367,6 +365,15 @@ void GrabSession::disableGrabCommands()
     setEnabled(kGrabMenu, false);
     setEnabled(kStopMenu, false);
     clearStatus();
+}
+
+void GrabSession::showGrabUnderWay()
+{
+    // Whatever page the browser shows, a grab under way can be stopped.
+    showHint(HintGrabbing);
+    setEnabled(kStop0, true);
+    setEnabled(kStop1, true);
+    setEnabled(kStopMenu, true);
 }
 
 void GrabSession::Timer1_Timer()

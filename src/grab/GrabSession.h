@@ -69,7 +69,8 @@ public:
      *  ApplySiteOrder()), and the chosen site, itself unchanged, is now number
      *  @p listIndex of the site list. Nothing is loaded or shown again. */
     void reorderSites(const QStringList& names, int listIndex);
-    /** Choosing site number @p listIndex (0-based, as the site list counts). */
+    /** Choosing site number @p listIndex (0-based, as the site list counts). A grab
+     *  under way is stopped first, as by Stop. */
     void SelectSite(int listIndex);
     int currentSite() const { return m_listIndex; }
     bool isGrabDisabled() const { return m_grabDisabled; }
@@ -124,6 +125,7 @@ private:
     void addressChangedSteps();
     void finishAddress(const QString& address, const QByteArray& page);
     void showHint(int hint);
+    void showGrabUnderWay();
     void clearStatus();
     void disableGrabCommands();
     void finishGrab();

@@ -524,6 +524,13 @@ private slots:
         QCOMPARE(m_session->hint(), int(GrabSession::HintGrabbing));
         QCOMPARE(state().grab, false);
         QCOMPARE(state().stop, true);
+        QVERIFY(commands().isEnabled(QStringLiteral("mnuFileB_StopGrab")));
+        // A page that is no listing page leaves every stop command on too.
+        m_browser->go(root + QStringLiteral("/a/"));
+        QCOMPARE(m_session->hint(), int(GrabSession::HintGrabbing));
+        QCOMPARE(state().grab, false);
+        QCOMPARE(state().stop, true);
+        QVERIFY(commands().isEnabled(QStringLiteral("mnuFileB_StopGrab")));
         m_session->Stop();
         QVERIFY(ended.wait(10000));
     }

@@ -235,6 +235,54 @@ private slots:
         QVERIFY(!enabled("mnuFileB_StopGrab"));
     }
 
+    void choosingASiteStopsTheGrab_data()
+    {
+        QTest::addColumn<QString>("site");
+        QTest::addColumn<bool>("grabbable");
+        QTest::newRow("browse-only site") << "Yell UK" << false;
+        QTest::newRow("another grabbable site") << "Sample Directory (key rules)" << true;
+    }
+
+    void choosingASiteStopsTheGrab()
+    {
+        QFETCH(QString, site);
+        QFETCH(bool, grabbable);
+        m_settings->WriteSettingText(QStringLiteral("GrabDelay"), QStringLiteral("100"));
+        QVERIFY(browserSettled());
+        const QString page =
+            session().sampleDirectory().root() + QStringLiteral("/a/results?cat=People&city=&state=&per=5");
+        QSignalSpy evaluated(&session(), &GrabSession::addressEvaluated);
+        m_window->browser()->setUrl(QUrl(page));
+        QVERIFY(QTest::qWaitFor([&] { return m_window->addressBox()->text() == page; }, 30000));
+        QVERIFY(evaluated.wait(20000) || !evaluated.isEmpty());
+
+        QSignalSpy ended(&session(), &GrabSession::grabEnded);
+        QSignalSpy pages(&session().runner(), &GrabRunner::pageGrabbed);
+        m_window->action(QStringLiteral("tb1.StartGrab"))->trigger();
+        QVERIFY(pages.wait(20000));
+        QVERIFY(session().runner().isRunning());
+
+        // Another site, chosen from the list while the grab runs: the grab is stopped.
+        QComboBox* sites = m_window->siteList();
+        const int other = sites->findText(site);
+        QVERIFY(other > 0);
+        sites->setCurrentIndex(other);
+        QVERIFY(QTest::qWaitFor([&] { return session().currentSite() == other; }, 5000));
+        QVERIFY(session().runner().stopRequested() || !session().runner().isRunning());
+        QVERIFY(!session().isGrabbing());
+        QVERIFY(ended.wait(20000) || !ended.isEmpty());
+        QVERIFY(!session().runner().isRunning());
+        QVERIFY(!enabled("tb0.Stop"));
+        QVERIFY(!enabled("tb1.Stop"));
+        QVERIFY(!enabled("mnuFileB_StopGrab"));
+        QCOMPARE(session().isGrabDisabled(), !grabbable);
+        QCOMPARE(m_platform.messages.size(), grabbable ? 0 : 1);
+        // What was grabbed before stays.
+        QVERIFY(m_window->model().sheet().rows() > 1);
+        QVERIFY(!m_window->model().sheet().text(1, 0).isEmpty());
+        QVERIFY(m_window->model().document().IsModified());
+    }
+
     void browserMenuEntries()
     {
         // Go Back and Go Forward reach the web view without complaint.
