@@ -69,10 +69,7 @@ GrabSession::GrabSession(MainModel& model, BrowserControl& browser, QObject* par
     connect(&m_timer1, &QTimer::timeout, this, &GrabSession::Timer1_Timer);
 
     m_countWait.setSingleShot(true);
-    connect(&m_countWait, &QTimer::timeout, this, [this] {
-        if (m_countFetched)
-            finishAddress(m_countAddress, m_countPage);
-    });
+    connect(&m_countWait, &QTimer::timeout, this, &GrabSession::lookAtAddress);
 
     connect(&m_browser, &BrowserControl::locationChanged, this, &GrabSession::setAddress);
     connect(&m_browser, &BrowserControl::loadStarted, this, [this] {
@@ -273,26 +270,35 @@ void GrabSession::addressChangedSteps()
         panels.setText(MainModel::CategoryPanel,
                        QLatin1Char(' ') + addressValue(address, m_grabKey.listingPageMarker));
 
-        // The count, city and state follow once the page has been downloaded and the
-        // wait has passed, as the grab reads its pages.
+        // The count, city and state follow once the address has settled: typing an
+        // address changes it with every key, and only the address the user stops at
+        // is downloaded, one download at a time.
         m_countAddress = address;
-        m_countPage.clear();
-        m_countFetched = !m_grabKey.readCount;
-        if (m_grabKey.readCount) {
-            m_countFetch = m_fetcher.fetch(QUrl(resolved(address)), [this](const FetchedPage& page) {
-                m_countFetch = 0;
-                m_countPage = page.text;
-                m_countFetched = true;
-                if (!m_countWait.isActive())
-                    finishAddress(m_countAddress, m_countPage);
-            });
-        }
-        m_countWait.start(grabDelay());
+        m_countWait.start(addressSettleTime());
         return;
     }
     if (isGrabbing())
         showGrabUnderWay();
     emit addressEvaluated();
+}
+
+int GrabSession::addressSettleTime() const
+{
+    return std::max(grabDelay(), kAddressSettleMs);
+}
+
+void GrabSession::lookAtAddress()
+{
+    if (!m_grabKey.readCount) {
+        finishAddress(m_countAddress, QByteArray());
+        return;
+    }
+    if (m_countFetch)
+        m_fetcher.cancel(m_countFetch);
+    m_countFetch = m_fetcher.fetch(QUrl(resolved(m_countAddress)), [this](const FetchedPage& page) {
+        m_countFetch = 0;
+        finishAddress(m_countAddress, page.text);
+    });
 }
 
 void GrabSession::finishAddress(const QString& address, const QByteArray& page)

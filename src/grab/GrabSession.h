@@ -107,6 +107,9 @@ public:
     BuiltInSites builtInSites() const;
     /** The wait of each page in milliseconds: the setting "GrabDelay", 1000 when unset. */
     int grabDelay() const;
+    /** The least time an address stays unchanged in the address box before the page
+     *  is downloaded for its listing count (the wait is "GrabDelay" when that is longer). */
+    static constexpr int kAddressSettleMs = 500;
 
 signals:
     /** The address box's text was set by the program (browser location, site chosen). */
@@ -123,6 +126,8 @@ signals:
 
 private:
     void addressChangedSteps();
+    int addressSettleTime() const;
+    void lookAtAddress();
     void finishAddress(const QString& address, const QByteArray& page);
     void showHint(int hint);
     void showGrabUnderWay();
@@ -152,11 +157,10 @@ private:
     QTimer m_timer1;
     bool m_busy = false;
 
-    // The listing count lookup of the address box: a download and a wait.
+    // The listing count lookup of the address box: a wait for the address to settle,
+    // then one download.
     quint64 m_countFetch = 0;
     QTimer m_countWait;
-    bool m_countFetched = false;
-    QByteArray m_countPage;
     QString m_countAddress;
 };
 

@@ -283,6 +283,27 @@ private slots:
         QVERIFY(m_window->model().document().IsModified());
     }
 
+    void typingAnAddressLooksAtItOnce()
+    {
+        m_settings->WriteSettingText(QStringLiteral("GrabDelay"), QStringLiteral("1000"));
+        LocalHttpServer server([](const LocalHttpServer::Request&) {
+            return LocalHttpServer::page(layoutAPage("/a/results?cat=Florists&amp;page=2"));
+        });
+        QVERIFY(browserSettled());
+        const QString page = server.url(QStringLiteral("/a/results?cat=Florists&city=&state="));
+        QSignalSpy evaluated(&session(), &GrabSession::addressEvaluated);
+        QLineEdit* box = m_window->addressBox();
+        box->clear();
+        // Typed as a person types, the event loop running between the keys.
+        QTest::keyClicks(box, page, Qt::NoModifier, 15);
+        QCOMPARE(session().address(), page);
+        QCOMPARE(panel(21), QStringLiteral(" Florists"));
+        QVERIFY(enabled("tb1.StartGrab"));
+        QVERIFY(QTest::qWaitFor([&] { return panel(24) == QLatin1String("3"); }, 20000));
+        QCOMPARE(server.requests, QStringList{QStringLiteral("/a/results?cat=Florists&city=&state=")});
+        QVERIFY(!evaluated.isEmpty());
+    }
+
     void browserMenuEntries()
     {
         // Go Back and Go Forward reach the web view without complaint.
