@@ -223,9 +223,15 @@ void GrabSession::SelectSite(int listIndex)
     }
 
     const QString url = resolved(site->URL());
+    // The commands follow the site chosen, also when its start address is the one the
+    // address box shows already.
+    const bool sameAddress = url == m_address;
     m_browser.navigate(QUrl(url));
     m_model.setCurrentPage(MainModel::BrowserPage);
-    setAddress(url);
+    if (sameAddress)
+        addressChangedSteps();
+    else
+        setAddress(url);
 }
 
 // ---- address box -------------------------------------------------------------------------

@@ -8,6 +8,8 @@
 #include "app/SettingsStore.h"
 #include "grab/GrabController.h"
 #include "grab/GrabSession.h"
+#include "grab/SiteCatalog.h"
+#include "grab/SiteOrder.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -302,6 +304,45 @@ private slots:
         QVERIFY(QTest::qWaitFor([&] { return panel(24) == QLatin1String("3"); }, 20000));
         QCOMPARE(server.requests, QStringList{QStringLiteral("/a/results?cat=Florists&city=&state=")});
         QVERIFY(!evaluated.isEmpty());
+    }
+
+    void grabFollowsTheChosenSite()
+    {
+        // Two sites with the same start address, a listing page: one for browsing only.
+        colKests table;
+        const QString start = QStringLiteral("quillon-sample:/a/results?cat=Florists&city=&state=");
+        table.Add(QStringLiteral("Browse Only Sample"), QStringLiteral("samplea.bin"), false, start, 1);
+        table.Add(QStringLiteral("Sample Directory (site A rules)"), QStringLiteral("samplea.bin"), true, start, 2);
+        QString error;
+        QVERIFY2(SaveSiteTable(table, AppPaths::userDataFolder() + QStringLiteral("/stpl00.bin"), &error),
+                 qPrintable(error));
+        openWindow();
+        QComboBox* sites = m_window->siteList();
+        QVERIFY(QTest::qWaitFor([&] { return sites->count() == 2 && session().currentSite() == 0; }, 10000));
+        QVERIFY(session().isGrabDisabled());
+        QCOMPARE(m_platform.messages.size(), 1);
+        QVERIFY(!enabled("tb1.StartGrab"));
+        QCOMPARE(visibleHint(), 0);
+        const QString address = m_window->addressBox()->text();
+
+        QSignalSpy evaluated(&session(), &GrabSession::addressEvaluated);
+        sites->setCurrentIndex(1);
+        QVERIFY(QTest::qWaitFor([&] { return session().currentSite() == 1; }, 5000));
+        QCOMPARE(m_window->addressBox()->text(), address);
+        QVERIFY(!session().isGrabDisabled());
+        QVERIFY(enabled("tb1.StartGrab"));
+        QVERIFY(enabled("mnuFileB_Grab"));
+        QVERIFY(!enabled("tb1.Stop"));
+        QCOMPARE(visibleHint(), 1);
+        QCOMPARE(panel(21), QStringLiteral(" Florists"));
+        QVERIFY(evaluated.wait(20000) || !evaluated.isEmpty());
+        QVERIFY(panel(24).toInt() > 0);
+
+        // And back: the browse-only site turns grabbing off on the same page.
+        sites->setCurrentIndex(0);
+        QVERIFY(QTest::qWaitFor([&] { return session().currentSite() == 0; }, 5000));
+        QVERIFY(!enabled("tb1.StartGrab"));
+        QCOMPARE(visibleHint(), 0);
     }
 
     void browserMenuEntries()
