@@ -5,77 +5,48 @@
 #include <QPen>
 
 #include <algorithm>
+#include <cmath>
 #include <vector>
 
 namespace quillon {
 
 namespace {
 
-// Blank space between a cell's edge and its text, in twips before scaling.
-constexpr double kCellPadding = 40;
 // Grid lines and check box frames: half a point.
 constexpr double kLineWidth = 10;
 
 } // namespace
 
-PrintSheet::Renderer::Renderer(const PrintSheet& sheet, QPaintDevice* device)
-    : m_sheet(sheet), m_device(device), m_kx(device->logicalDpiX() / double(kTwipsPerInch)),
-      m_ky(device->logicalDpiY() / double(kTwipsPerInch))
+// ---- PrintFace ------------------------------------------------------------------
+
+PrintFace::PrintFace(const QFont& font, const QPaintDevice* device)
+    : m_font(font), m_metrics(font, device), m_ascent(m_metrics.ascent()), m_descent(m_metrics.descent())
 {
+    m_advance.fill(-1);
 }
 
-QString PrintSheet::Renderer::printable(QString text)
+double PrintFace::width(const QString& text)
 {
-    for (QChar& ch : text)
-        if (ch.unicode() < 0x20 || ch.unicode() == 0x7f)
-            ch = QLatin1Char(' ');
-    return text;
-}
-
-PrintSheet::Renderer::Face& PrintSheet::Renderer::face(int flags)
-{
-    std::optional<Face>& slot = m_faces[size_t(flags & 7)];
-    if (!slot) {
-        slot.emplace();
-        Face& f = *slot;
-        f.font = QFont(m_sheet.m_fontFamily);
-        f.font.setPointSizeF(std::max(0.5, m_sheet.m_fontPointSize * m_sheet.m_scale / 100.0));
-        f.font.setKerning(false);
-        f.font.setBold(flags & CellStyle::Bold);
-        f.font.setItalic(flags & CellStyle::Italic);
-        f.font.setUnderline(flags & CellStyle::Underline);
-        f.metrics.emplace(f.font, m_device);
-        f.ascent = f.metrics->ascent();
-        f.descent = f.metrics->descent();
-        f.advance.fill(-1);
-    }
-    return *slot;
-}
-
-double PrintSheet::Renderer::textWidth(Face& f, const QString& text)
-{
-    // Latin-1 text (almost every listing) is measured from a table of advances; other
-    // text goes through the full text layout.
     double w = 0;
     for (QChar ch : text) {
         const char16_t u = ch.unicode();
         if (u > 0xff)
-            return f.metrics->horizontalAdvance(text);
-        float& a = f.advance[u];
+            return m_metrics.horizontalAdvance(text);
+        float& a = m_advance[u];
         if (a < 0)
-            a = float(f.metrics->horizontalAdvance(ch));
+            a = float(m_metrics.horizontalAdvance(ch));
         w += a;
     }
     return w;
 }
 
-qsizetype PrintSheet::Renderer::fittingLength(Face& f, const QString& text, double width)
+qsizetype PrintFace::fittingLength(const QString& text, double width)
 {
     qsizetype lo = 0;
     qsizetype hi = text.size();
     while (lo < hi) {
         const qsizetype mid = (lo + hi + 1) / 2;
-        if (textWidth(f, text.left(mid)) <= width)
+        if (this->width(text.left(mid)) <= width)
             lo = mid;
         else
             hi = mid - 1;
@@ -83,6 +54,26 @@ qsizetype PrintSheet::Renderer::fittingLength(Face& f, const QString& text, doub
     if (lo > 0 && lo < text.size() && text.at(lo - 1).isHighSurrogate())
         --lo;
     return lo;
+}
+
+// ---- PrintSheet::Renderer -------------------------------------------------------
+
+PrintSheet::Renderer::Renderer(const PrintSheet& sheet, QPaintDevice* device)
+    : m_sheet(sheet), m_device(device), m_kx(device->logicalDpiX() / double(kTwipsPerInch)),
+      m_ky(device->logicalDpiY() / double(kTwipsPerInch))
+{
+}
+
+PrintFace& PrintSheet::Renderer::face(int flags, double pointSize)
+{
+    const double size = pointSize > 0 ? pointSize : m_sheet.m_fontPointSize;
+    const std::pair<int, int> key(flags & 7, int(std::lround(size * 100)));
+    for (auto& [k, f] : m_faces)
+        if (k == key)
+            return *f;
+    m_faces.emplace_back(key, std::make_unique<PrintFace>(
+                                  cellFont(m_sheet.m_fontFamily, size * m_sheet.m_scale / 100.0, key.first), m_device));
+    return *m_faces.back().second;
 }
 
 void PrintSheet::Renderer::paint(QPainter& p, int page)
@@ -98,13 +89,12 @@ void PrintSheet::Renderer::paint(QPainter& p, int page)
     p.setPen(QPen(Qt::black));
 
     if (!s.m_header.isEmpty()) {
-        if (!m_headerFace) {
-            m_headerFace.emplace();
-            m_headerFace->font = QFont(s.m_fontFamily);
-            m_headerFace->font.setPointSizeF(s.m_fontPointSize);
-            m_headerFace->font.setBold(true);
+        if (!m_headerFont) {
+            m_headerFont.emplace(s.m_fontFamily);
+            m_headerFont->setPointSizeF(s.m_fontPointSize);
+            m_headerFont->setBold(true);
         }
-        p.setFont(m_headerFace->font);
+        p.setFont(*m_headerFont);
         const QRectF band(m.left() * m_kx, 0, (pageRight - m.left()) * m_kx, m.top() * m_ky);
         p.drawText(band, Qt::AlignCenter | Qt::TextSingleLine, printable(s.m_header));
     }
@@ -122,15 +112,13 @@ void PrintSheet::Renderer::paint(QPainter& p, int page)
     xs.push_back(m.left());
     for (int c : cells.columns)
         xs.push_back(xs.back() + s.columnWidth(c) * scale);
-    // The text of a column reaches at most to its limit and never past the paper's
-    // printing area.
+    // The text of a column reaches to its limit (the cell's edge when it has none)
+    // and never past the paper's printing area.
     std::vector<double> textRight;
     textRight.reserve(cells.columns.size());
     for (size_t i = 0; i < cells.columns.size(); ++i) {
         const int limit = s.textLimit(cells.columns[i]);
-        double right = xs[i + 1];
-        if (limit > 0)
-            right = std::min(right, xs[i] + limit * scale);
+        const double right = limit > 0 ? xs[i] + limit * scale : xs[i + 1];
         textRight.push_back(std::min(right, pageRight));
     }
 
@@ -139,7 +127,8 @@ void PrintSheet::Renderer::paint(QPainter& p, int page)
     ys.reserve(size_t(cells.endRow - cells.firstRow) + 1);
     ys.push_back(m.top());
 
-    int currentFlags = -1;
+    const QString hashes = QStringLiteral("###");
+    const PrintFace* current = nullptr;
     for (int r = cells.firstRow; r < cells.endRow; ++r) {
         const double top = ys.back();
         const double height = s.rowHeight(r) * scale;
@@ -150,21 +139,35 @@ void PrintSheet::Renderer::paint(QPainter& p, int page)
             if (text.isEmpty())
                 continue;
             text = printable(std::move(text));
-            const int flags = source.fontFlags(r, c) & 7;
-            Face& f = face(flags);
-            if (flags != currentFlags) {
-                p.setFont(f.font);
-                currentFlags = flags;
+            PrintFace& f = face(source.fontFlags(r, c), source.pointSize(r, c));
+            if (&f != current) {
+                p.setFont(f.font());
+                current = &f;
             }
             const double room = (textRight[i] - xs[i] - 2 * padding) * m_kx;
             if (room <= 0)
                 continue;
-            double w = textWidth(f, text);
+            double w = f.width(text);
+            double narrowing = 1;
             if (w > room) {
-                text.truncate(fittingLength(f, text, room));
+                switch (source.overflow(r, c)) {
+                case PrintCells::Overflow::Whole:
+                    narrowing = room / w;
+                    w = room;
+                    break;
+                case PrintCells::Overflow::Hashes:
+                    text = hashes;
+                    w = f.width(text);
+                    if (w <= room)
+                        break;
+                    [[fallthrough]];
+                case PrintCells::Overflow::Clip:
+                    text.truncate(f.fittingLength(text, room));
+                    w = f.width(text);
+                    break;
+                }
                 if (text.isEmpty())
                     continue;
-                w = textWidth(f, text);
             }
             const double left = (xs[i] + padding) * m_kx;
             double x = left;
@@ -173,8 +176,16 @@ void PrintSheet::Renderer::paint(QPainter& p, int page)
                 x = std::max(left, (textRight[i] - padding) * m_kx - w);
             else if (align & Qt::AlignHCenter)
                 x = std::max(left, (xs[i] + textRight[i]) / 2 * m_kx - w / 2);
-            const double baseline = (top + height / 2) * m_ky + (f.ascent - f.descent) / 2;
-            p.drawText(QPointF(x, baseline), text);
+            const double baseline = (top + height / 2) * m_ky + (f.ascent() - f.descent()) / 2;
+            if (narrowing < 1) {
+                p.save();
+                p.translate(x, baseline);
+                p.scale(narrowing, 1);
+                p.drawText(QPointF(0, 0), text);
+                p.restore();
+            } else {
+                p.drawText(QPointF(x, baseline), text);
+            }
         }
     }
 

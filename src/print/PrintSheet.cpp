@@ -19,6 +19,25 @@ constexpr double kFitSlack = 0.01;
 
 } // namespace
 
+QFont PrintSheet::cellFont(const QString& family, double pointSize, int flags)
+{
+    QFont font(family);
+    font.setPointSizeF(std::max(0.5, pointSize));
+    font.setKerning(false);
+    font.setBold(flags & CellStyle::Bold);
+    font.setItalic(flags & CellStyle::Italic);
+    font.setUnderline(flags & CellStyle::Underline);
+    return font;
+}
+
+QString PrintSheet::printableText(QString text)
+{
+    for (QChar& ch : text)
+        if (ch.unicode() < 0x20 || ch.unicode() == 0x7f)
+            ch = QLatin1Char(' ');
+    return text;
+}
+
 PrintSheet::PrintSheet()
     : m_pageSize(QPageSize::Letter), m_margins(720, 720, 720, 720), m_fontFamily(QStringLiteral("Arial"))
 {

@@ -37,6 +37,17 @@ public:
     virtual int fontFlags(int /*row*/, int /*col*/) const { return 0; }
     /** Height of the row in twips; a value below 0 is the print sheet's default. */
     virtual int rowHeight(int /*row*/) const { return -1; }
+    /** Type size of the cell in points before scaling; 0 is the print sheet's. */
+    virtual double pointSize(int /*row*/, int /*col*/) const { return 0; }
+
+    /** What a text too wide for its cell prints as. */
+    enum class Overflow {
+        Clip,   ///< the text, cut at the cell's edge
+        Hashes, ///< "###": a number, an amount or a date cut short would read as another one
+        Whole,  ///< the text whole: the source fitted it to the cell, and where a device's type
+                ///< runs a little wider than measured, the text is narrowed to the cell
+    };
+    virtual Overflow overflow(int /*row*/, int /*col*/) const { return Overflow::Clip; }
 };
 
 /**
@@ -71,6 +82,15 @@ struct CheckBoxColumn
 class PrintSheet
 {
 public:
+    /** Blank space between a cell's edge and its text, in twips before scaling. */
+    static constexpr int kCellPadding = 40;
+
+    /** The font cells print in: kerning off, so that a text's width is the sum of its
+     *  characters' advances. @p flags: CellStyle::Bold | Italic | Underline. */
+    static QFont cellFont(const QString& family, double pointSize, int flags = 0);
+    /** @p text with tabs, line breaks and other control characters shown as blanks. */
+    static QString printableText(QString text);
+
     PrintSheet();
     ~PrintSheet();
     PrintSheet(const PrintSheet&) = delete;
@@ -84,8 +104,9 @@ public:
     /** The column's width; columns never set have the default width. */
     int columnWidth(int col) const;
     void setDefaultColumnWidth(int twips);
-    /** Limits how far the column's text may run from the cell's left edge (twips,
-     *  before scaling); 0 means the cell's width. */
+    /** How far the column's text may run from the cell's left edge (twips, before
+     *  scaling); 0 means the cell's width. A limit wider than the cell lets the text
+     *  run on over the paper to its right (a label column narrower than its label). */
     void setTextLimit(int col, int twips);
     int textLimit(int col) const;
     void setDefaultRowHeight(int twips);

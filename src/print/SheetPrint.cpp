@@ -118,6 +118,13 @@ int SheetPrintCells::rowHeight(int row) const
     return r >= 1 && r < m_sheet.rows() ? m_sheet.rowHeight(r) : -1;
 }
 
+PrintCells::Overflow SheetPrintCells::overflow(int /*row*/, int col) const
+{
+    if (col >= 0 && col < m_sheet.cols() && isFormattedType(m_sheet.column(col).dataType))
+        return Overflow::Hashes;
+    return Overflow::Clip;
+}
+
 // ---- PrintSheetForm -------------------------------------------------------------
 
 PrintSheetForm::PrintSheetForm(const RecordSheet& sheet) : m_sheet(sheet)

@@ -44,6 +44,8 @@ public:
     Qt::Alignment alignment(int row, int col) const override;
     int fontFlags(int row, int col) const override;
     int rowHeight(int row) const override;
+    /** Numbers, amounts and dates too wide print "###"; text is cut. */
+    Overflow overflow(int row, int col) const override;
 
     int sheetRow(int row) const { return m_rows.empty() ? m_first + row : m_rows[size_t(row)]; }
 

@@ -11,6 +11,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <algorithm>
 #include <cmath>
 
 using namespace quillon;
@@ -401,6 +402,68 @@ private slots:
         QVERIFY(w);
         const double cellRight = kLeft + 2 * 2400 / kPt;
         QVERIFY(std::abs(w->box.right() - (cellRight - kPadding)) < 1.0);
+    }
+
+    // A number, an amount or a date too wide for its cell prints "###" rather than a
+    // cut value that reads as another one; text is cut at the cell's edge.
+    void valuesTooWidePrintHashes_data()
+    {
+        QTest::addColumn<int>("type");
+        QTest::addColumn<QString>("format");
+        QTest::addColumn<int>("width");
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<QString>("printed");
+        QTest::newRow("money that fits") << int(TypeMoney) << QStringLiteral("$#,###.00") << 1500
+                                         << QStringLiteral("1234.5") << QStringLiteral("$1,234.50");
+        QTest::newRow("money too wide") << int(TypeMoney) << QStringLiteral("$#,###.00") << 1500
+                                        << QStringLiteral("1234500000000") << QStringLiteral("###");
+        QTest::newRow("number too wide") << int(TypeNumber) << QStringLiteral("#,###") << 700
+                                         << QStringLiteral("123456789012") << QStringLiteral("###");
+        QTest::newRow("number without format too wide") << int(TypeNumber) << QString() << 700
+                                                        << QStringLiteral("1234567890123") << QStringLiteral("###");
+        QTest::newRow("zip code in a number column") << int(TypeNumber) << QString() << 900
+                                                     << QStringLiteral("27101-4432") << QStringLiteral("###");
+        QTest::newRow("zip code that fits") << int(TypeNumber) << QString() << 900 << QStringLiteral("27101")
+                                            << QStringLiteral("27101");
+        QTest::newRow("date too wide") << int(TypeDate) << QStringLiteral("mm/dd/yy hh:mm:ss AMPM") << 900
+                                       << QStringLiteral("12/8/2026 16:24:09") << QStringLiteral("###");
+        QTest::newRow("date that fits") << int(TypeDate) << QStringLiteral("mm/dd/yy") << 900
+                                        << QStringLiteral("12/8/2026") << QStringLiteral("12/08/26");
+        QTest::newRow("text is cut") << int(TypeText) << QString() << 700 << QStringLiteral("Winston-Salem")
+                                     << QStringLiteral("Winston");
+    }
+    void valuesTooWidePrintHashes()
+    {
+        QFETCH(int, type);
+        QFETCH(QString, format);
+        QFETCH(int, width);
+        QFETCH(QString, value);
+        QFETCH(QString, printed);
+        RecordSheet s;
+        fill(s, 3, 2, {1000, width, 1000});
+        s.setColumnDataType(1, type);
+        s.setColumnFormat(1, format);
+        s.setColumnAlignment(1, AlignRight);
+        s.setText(1, 1, value);
+        PrintSheetForm form(s);
+        const auto sheet = form.makePrintSheet();
+        const PdfReader read(pdf(*sheet));
+        QVERIFY2(read.ok(), qPrintable(read.error()));
+        const PdfPage& page = read.page(0);
+        // The cell at 75 %: 1.2 times the sheet's width.
+        const double k = 0.75;
+        const QRectF cell(kLeft + 1200 * k / kPt, kTop, width * 1.2 * k / kPt, 240 * k / kPt);
+        const QString inCell = page.textIn(cell);
+        QVERIFY2(inCell.startsWith(printed), qPrintable(inCell));
+        if (printed == QLatin1String("###"))
+            QCOMPARE(inCell, printed);
+        for (const PdfWord& w : page.words)
+            if (cell.contains(w.box.center()))
+                QVERIFY2(w.box.left() >= cell.left() && w.box.right() <= cell.right() + 0.5, qPrintable(w.text));
+        // The record below and the neighbours are untouched.
+        QCOMPARE(page.textIn(cell.translated(0, cell.height())), QStringLiteral("r2c1"));
+        QVERIFY(page.find(QStringLiteral("r1c0")));
+        QVERIFY(page.find(QStringLiteral("r1c2")));
     }
 
     void selectedRowsOnly()
