@@ -18,6 +18,29 @@ constexpr int kSheetBottomMargin = 720;
 constexpr double kSheetPointSize = 10;
 constexpr int kMaxScale = 1000;
 
+/**
+ * The printing columns of @p sheet with neither a title nor a value in the records
+ * of @p cells (the new document's two spare columns): they would print a band of
+ * pages of empty cells. One pass over the records at most, ending as soon as every
+ * such column has shown a value. A Checkbox column always prints: its boxes are
+ * its values.
+ */
+std::vector<int> emptyUntitledColumns(const RecordSheet& sheet, const SheetPrintCells& cells,
+                                      const std::vector<bool>& printColumns)
+{
+    std::vector<int> empty;
+    for (int c = 0; c < sheet.cols(); ++c)
+        if (size_t(c) < printColumns.size() && printColumns[size_t(c)] && sheet.column(c).width > 0 &&
+            sheet.column(c).dataType != TypeCheckbox && sheet.title(c).trimmed().isEmpty())
+            empty.push_back(c);
+    for (int i = 0, n = cells.rowCount(); i < n && !empty.empty(); ++i) {
+        const int r = cells.sheetRow(i);
+        if (r >= 1 && r < sheet.rows())
+            std::erase_if(empty, [&](int c) { return !sheet.isCellEmpty(r, c); });
+    }
+    return empty;
+}
+
 } // namespace
 
 int PrintScaleValue(const QString& text)
@@ -200,6 +223,7 @@ void PrintSheetForm::setUp(PrintSheet& print, const RecordSheet& sheet, std::sha
                            const std::vector<bool>& printColumns, int scale, QPageLayout::Orientation orientation)
 {
     const int rows = cells->rowCount();
+    const std::vector<int> empty = emptyUntitledColumns(sheet, *cells, printColumns);
     print.setCells(std::move(cells));
     print.setHeader(SheetPrintHeader());
     print.setMargins(kSheetSideMargin, kSheetTopMargin, kSheetSideMargin, kSheetBottomMargin);
@@ -207,7 +231,8 @@ void PrintSheetForm::setUp(PrintSheet& print, const RecordSheet& sheet, std::sha
     print.setDefaultRowHeight(sheet.defaultRowHeight());
     print.setGridLines(true);
     for (int c = 0; c < sheet.cols(); ++c) {
-        const bool on = size_t(c) < printColumns.size() && printColumns[size_t(c)];
+        const bool on = size_t(c) < printColumns.size() && printColumns[size_t(c)] &&
+                        std::find(empty.begin(), empty.end(), c) == empty.end();
         const int width = sheet.column(c).width;
         print.setColumnWidth(c, on ? int(std::lround(width * 1.2)) : 0);
         // A check box a record over a Checkbox column, about 0.2 x 0.13 inch.

@@ -276,21 +276,20 @@ private slots:
         QCOMPARE(doc.sheet().recordCount(), 20);
         PrintSheetForm form(doc.sheet());
         const auto sheet = form.makePrintSheet();
-        // Ten columns at 75% take two pages across.
-        QCOMPARE(sheet->pageCount(), 2);
+        // The eight titled columns fit one page across; the two untitled, empty ones
+        // are left out.
+        QCOMPARE(sheet->pageCount(), 1);
         const PrintSheet::PageCells cells = sheet->pageCells(0);
         QCOMPARE(cells.firstRow, 0);
         QCOMPARE(cells.endRow, 20);
-        QCOMPARE(sheet->pageCells(1).columns, (std::vector<int>{8, 9}));
+        QCOMPARE(cells.columns, (std::vector<int>{0, 1, 2, 3, 4, 5, 6, 7}));
         const PdfReader read(pdf(*sheet));
-        QCOMPARE(read.pageCount(), 2);
-        // Twenty rows are twenty-one grid lines down the first column of each page.
+        QCOMPARE(read.pageCount(), 1);
+        // Twenty rows are twenty-one grid lines down the first column.
         const int dpi = 100;
-        for (int page = 0; page < 2; ++page) {
-            const QImage image = read.render(page, dpi);
-            QVERIFY(!image.isNull());
-            QCOMPARE(horizontalLinesAt(image, dpi, kLeft + 20, kTop - 2, 792), 21);
-        }
+        const QImage image = read.render(0, dpi);
+        QVERIFY(!image.isNull());
+        QCOMPARE(horizontalLinesAt(image, dpi, kLeft + 20, kTop - 2, 792), 21);
     }
 
     void rowsContinueOnTheNextPage()
@@ -464,6 +463,66 @@ private slots:
         QCOMPARE(page.textIn(cell.translated(0, cell.height())), QStringLiteral("r2c1"));
         QVERIFY(page.find(QStringLiteral("r1c0")));
         QVERIFY(page.find(QStringLiteral("r1c2")));
+    }
+
+    // Columns with neither a title nor a value (the new document's two spare
+    // columns) do not print: they made a band of pages of empty cells.
+    void emptyUntitledColumnsAreLeftOut_data()
+    {
+        QTest::addColumn<int>("records");
+        QTest::addColumn<int>("valueRow");  // 0: none
+        QTest::addColumn<int>("valueCol");
+        QTest::addColumn<QString>("title9"); // a title for the last column
+        QTest::addColumn<int>("pages");
+        QTest::addColumn<QList<int>>("printedColumns");
+        const QList<int> titled{0, 1, 2, 3, 4, 5, 6, 7};
+        QTest::newRow("one record") << 1 << 1 << 0 << QString() << 1 << titled;
+        QTest::newRow("twenty blank records") << 20 << 0 << 0 << QString() << 1 << titled;
+        QTest::newRow("a value in an untitled column")
+            << 1 << 1 << 8 << QString() << 2 << QList<int>{0, 1, 2, 3, 4, 5, 6, 7, 8};
+        QTest::newRow("a value in the last record only")
+            << 200 << 200 << 9 << QString() << 6 << QList<int>{0, 1, 2, 3, 4, 5, 6, 7, 9};
+        QTest::newRow("a title without values")
+            << 1 << 1 << 0 << QStringLiteral("Notes") << 2 << QList<int>{0, 1, 2, 3, 4, 5, 6, 7, 9};
+        QTest::newRow("a blank title counts as none") << 1 << 1 << 0 << QStringLiteral("  ") << 1 << titled;
+        // 78 rows of 180 twips on 14040 twips of page: 642 pages, one band across.
+        QTest::newRow("50,000 records") << 50000 << 50000 << 0 << QString() << 642 << titled;
+    }
+    void emptyUntitledColumnsAreLeftOut()
+    {
+        QFETCH(int, records);
+        QFETCH(int, valueRow);
+        QFETCH(int, valueCol);
+        QFETCH(QString, title9);
+        QFETCH(int, pages);
+        QFETCH(QList<int>, printedColumns);
+        Document doc(m_dir.filePath(QStringLiteral("Untitled1.vty")));
+        doc.buildNewSheet();
+        RecordSheet& s = doc.sheet();
+        s.setRows(records + 1);
+        if (valueRow > 0)
+            s.setText(valueRow, valueCol, QStringLiteral("Ann"));
+        s.setTitle(9, title9);
+        PrintSheetForm form(s);
+        // Every column stays checked in the dialog's list.
+        for (const PrintSheetForm::ColumnEntry& entry : form.columns())
+            QVERIFY(entry.print);
+        const auto sheet = form.makePrintSheet();
+        QCOMPARE(sheet->pageCount(), pages);
+        std::vector<int> printed;
+        for (int p = 0; p < sheet->pageCount(); ++p)
+            for (int c : sheet->pageCells(p).columns)
+                if (std::find(printed.begin(), printed.end(), c) == printed.end())
+                    printed.push_back(c);
+        std::sort(printed.begin(), printed.end());
+        QCOMPARE(QList<int>(printed.begin(), printed.end()), printedColumns);
+        if (pages > 10)
+            return;
+        const PdfReader read(pdf(*sheet));
+        QVERIFY2(read.ok(), qPrintable(read.error()));
+        QCOMPARE(read.pageCount(), pages);
+        if (valueRow > 0)
+            QCOMPARE(read.allWords().count(QStringLiteral("Ann")), 1);
     }
 
     void selectedRowsOnly()
