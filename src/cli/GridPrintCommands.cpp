@@ -233,7 +233,12 @@ int runLabels(const QStringList& arguments)
         if (!country->isEmpty())
             form.setCountryText(*country);
     }
-    return writeOutput(*form.makePrintSheet(), output);
+    int shortened = 0;
+    const auto print = form.makePrintSheet(&shortened);
+    const int code = writeOutput(*print, output);
+    if (code == 0 && shortened > 0)
+        std::printf("%s\n", ReportOptionsForm::shortenedMessage(shortened).toLocal8Bit().constData());
+    return code;
 }
 
 } // namespace

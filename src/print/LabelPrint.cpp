@@ -1,8 +1,10 @@
 #include "print/LabelPrint.h"
 
+#include "print/PrintRenderer.h"
 #include "sheet/RecordSheet.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace quillon {
 
@@ -22,6 +24,14 @@ constexpr int kLabelLeft = kInch * 4 / 10;
 constexpr int kLabelTop = kInch / 2;
 constexpr int kLabelRight = 0;
 constexpr int kLabelBottom = kInch / 2;
+
+// Lines are fitted this much short of their room (twips), so that a device whose
+// type runs a hair wider than the measuring device's still holds them.
+constexpr double kFitSlack = 10;
+// Type sizes a line is tried in: steps of half a point.
+constexpr double kSizeStep = 0.5;
+// The fitter measures on a device of one dot a twip.
+constexpr double kDotsPerMeter = kTwipsPerInch / 0.0254;
 
 QStringList sizes(std::initializer_list<int> points)
 {
@@ -103,11 +113,155 @@ QString LabelCityLine(const QString& city, const QString& state, const QString& 
     return line;
 }
 
+// ---- LabelFitter ----------------------------------------------------------------
+
+LabelFitter::LabelFitter(const QString& family, double pointSize, double leastPointSize)
+    : m_family(family), m_device(1, 1, QImage::Format_Mono)
+{
+    m_device.setDotsPerMeterX(int(std::lround(kDotsPerMeter)));
+    m_device.setDotsPerMeterY(int(std::lround(kDotsPerMeter)));
+    const double least = std::min(pointSize, leastPointSize);
+    m_sizes.push_back(pointSize);
+    for (double size = std::ceil(pointSize / kSizeStep) * kSizeStep - kSizeStep; size > least + 1e-6;
+         size -= kSizeStep)
+        m_sizes.push_back(size);
+    if (least < pointSize)
+        m_sizes.push_back(least);
+    const char32_t ellipsis = 0x2026;
+    m_ellipsis = face(pointSize).metrics().inFontUcs4(ellipsis) ? QString(QChar(char16_t(ellipsis)))
+                                                                 : QStringLiteral("...");
+}
+
+LabelFitter::~LabelFitter() = default;
+
+PrintFace& LabelFitter::face(double pointSize)
+{
+    const int key = int(std::lround(pointSize * 100));
+    for (auto& [k, f] : m_faces)
+        if (k == key)
+            return *f;
+    m_faces.emplace_back(key, std::make_unique<PrintFace>(PrintSheet::cellFont(m_family, pointSize), &m_device));
+    return *m_faces.back().second;
+}
+
+double LabelFitter::width(double pointSize, const QString& text)
+{
+    return face(pointSize).width(text);
+}
+
+LabelFitter::Part LabelFitter::oneLine(const QString& text, double room)
+{
+    for (double size : m_sizes)
+        if (width(size, text) <= room)
+            return {text, {}, size};
+    Part part{text, {}, m_sizes.back()};
+    part.cut = true;
+    return part;
+}
+
+std::pair<QString, QString> LabelFitter::breakLine(const QString& text, double pointSize, double room)
+{
+    const qsizetype fits = face(pointSize).fittingLength(text, room);
+    if (fits >= text.size())
+        return {text, {}};
+    for (qsizetype at = fits; at > 0; --at) {
+        const QChar next = text.at(at);
+        const QChar last = text.at(at - 1);
+        if (next.isSpace() || last == QLatin1Char('-') || last == QLatin1Char('/')) {
+            QString first = text.left(at);
+            while (!first.isEmpty() && first.back().isSpace())
+                first.chop(1);
+            if (first.isEmpty())
+                continue;
+            return {first, text.mid(at).trimmed()};
+        }
+    }
+    return {text.left(fits), text.mid(fits)};
+}
+
+QString LabelFitter::cutWithEllipsis(const QString& text, double pointSize, double room)
+{
+    PrintFace& f = face(pointSize);
+    const double left = room - f.width(m_ellipsis);
+    if (left <= 0)
+        return {};
+    QString kept = text.left(f.fittingLength(text, left));
+    while (!kept.isEmpty() && kept.back().isSpace())
+        kept.chop(1);
+    return kept + m_ellipsis;
+}
+
+LabelFitter::Part LabelFitter::twoLines(const QString& text, double room)
+{
+    for (double size : m_sizes) {
+        auto [first, second] = breakLine(text, size, room);
+        if (!first.isEmpty() && width(size, second) <= room)
+            return {first, second, size, true};
+    }
+    const double least = m_sizes.back();
+    auto [first, second] = breakLine(text, least, room);
+    if (first.isEmpty())
+        return {cutWithEllipsis(text, least, room), {}, least, false, true};
+    return {first, cutWithEllipsis(second, least, room), least, true, true};
+}
+
+LabelFitter::Fit LabelFitter::fit(const std::array<QString, kTextRows>& lines, int lineCount, double room)
+{
+    lineCount = std::clamp(lineCount, 0, kTextRows);
+    std::array<Part, kTextRows> parts;
+    for (int i = 0; i < lineCount; ++i)
+        parts[size_t(i)] = lines[size_t(i)].isEmpty() ? Part{{}, {}, m_sizes.front()} : oneLine(lines[size_t(i)], room);
+    // The free rows go to the lines that need them, the city line first.
+    int free = kTextRows - lineCount;
+    for (int i : {2, 1, 0, 3}) {
+        if (i >= lineCount || !parts[size_t(i)].cut)
+            continue;
+        const QString& text = lines[size_t(i)];
+        if (free > 0) {
+            --free;
+            parts[size_t(i)] = twoLines(text, room);
+        } else {
+            parts[size_t(i)] = {cutWithEllipsis(text, m_sizes.back(), room), {}, m_sizes.back(), false, true};
+        }
+    }
+    Fit fit;
+    size_t row = 0;
+    for (int i = 0; i < lineCount; ++i) {
+        const Part& part = parts[size_t(i)];
+        fit.rows[row++] = {part.first, part.pointSize};
+        if (part.twoLines)
+            fit.rows[row++] = {part.second, part.pointSize};
+        fit.shortened = fit.shortened || part.cut;
+    }
+    return fit;
+}
+
 // ---- LabelCells -----------------------------------------------------------------
 
-LabelCells::LabelCells(const RecordSheet& sheet, std::vector<int> records, int across, QString country)
-    : m_sheet(sheet), m_records(std::move(records)), m_across(std::max(1, across)), m_country(std::move(country))
+LabelCells::LabelCells(const RecordSheet& sheet, std::vector<int> records, const LabelFormat& format,
+                       double pointSize, QString country)
+    : m_sheet(sheet), m_records(std::move(records)), m_across(std::max(1, format.across)),
+      m_country(PrintSheet::printableText(std::move(country))), m_family(format.fontFamily),
+      m_pointSize(pointSize), m_leastPointSize(leastPointSize(format, pointSize))
 {
+    for (int c = 0; c < m_across; ++c)
+        m_rooms.push_back(textLimit(format, c) - 2.0 * PrintSheet::kCellPadding - kFitSlack);
+}
+
+LabelCells::~LabelCells() = default;
+
+int LabelCells::textLimit(const LabelFormat& format, int col)
+{
+    int left = LabelMargins().left();
+    for (int c = 0; c < col && c < int(format.columnWidths.size()); ++c)
+        left += format.columnWidths[size_t(c)];
+    return std::max(0, int(format.labelRect(col, 0).right()) - left);
+}
+
+double LabelCells::leastPointSize(const LabelFormat& format, double pointSize)
+{
+    const double least = format.fontSizes.isEmpty() ? pointSize : format.fontSizes.first().toDouble();
+    return least > 0 ? std::min(least, pointSize) : pointSize;
 }
 
 int LabelCells::rowCount() const
@@ -124,36 +278,67 @@ QString LabelCells::field(int record, int col) const
     return m_sheet.text(record, col);
 }
 
-QString LabelCells::text(int row, int col) const
+LabelFitter::Fit LabelCells::label(int k) const
+{
+    if (k < 0 || k >= labelCount())
+        return {};
+    if (!m_fitter)
+        m_fitter = std::make_unique<LabelFitter>(m_family, m_pointSize, m_leastPointSize);
+    const int record = m_records[size_t(k)];
+    const std::array<QString, LabelFitter::kTextRows> lines{
+        PrintSheet::printableText(field(record, 0)), PrintSheet::printableText(field(record, 1)),
+        PrintSheet::printableText(LabelCityLine(field(record, 2), field(record, 3), field(record, 4))), m_country};
+    return m_fitter->fit(lines, m_country.isEmpty() ? 3 : 4, m_rooms[size_t(k % m_across)]);
+}
+
+const LabelFitter::Line* LabelCells::line(int row, int col) const
 {
     if (row < 0 || col < 0 || col >= m_across)
-        return {};
-    const qsizetype k = qsizetype(row / kBandRows) * m_across + col;
+        return nullptr;
+    const int inBand = row % kBandRows;
+    if (inBand < 1 || inBand > LabelFitter::kTextRows)
+        return nullptr;
+    const int band = row / kBandRows;
+    const qsizetype k = qsizetype(band) * m_across + col;
     if (k >= qsizetype(m_records.size()))
-        return {};
-    const int record = m_records[size_t(k)];
-    switch (row % kBandRows) {
-    case 1:
-        return field(record, 0);
-    case 2:
-        return field(record, 1);
-    case 3:
-        return LabelCityLine(field(record, 2), field(record, 3), field(record, 4));
-    case 4:
-        return m_country;
-    default:
-        return {};
+        return nullptr;
+    if (band != m_band) {
+        m_bandFits.clear();
+        for (int c = 0; c < m_across; ++c)
+            m_bandFits.push_back(label(band * m_across + c));
+        m_band = band;
     }
+    return &m_bandFits[size_t(col)].rows[size_t(inBand - 1)];
+}
+
+QString LabelCells::text(int row, int col) const
+{
+    const LabelFitter::Line* l = line(row, col);
+    return l ? l->text : QString();
+}
+
+double LabelCells::pointSize(int row, int col) const
+{
+    const LabelFitter::Line* l = line(row, col);
+    return l && !l->text.isEmpty() ? l->pointSize : 0;
 }
 
 int LabelCells::lastUsedRow() const
 {
     for (int band = rowCount() / kBandRows - 1; band >= 0; --band)
-        for (int line = kBandRows - 2; line >= 1; --line)
+        for (int line = LabelFitter::kTextRows; line >= 1; --line)
             for (int col = 0; col < m_across; ++col)
                 if (!text(band * kBandRows + line, col).isEmpty())
                     return band * kBandRows + line;
     return -1;
+}
+
+int LabelCells::shortenedCount() const
+{
+    int count = 0;
+    for (int k = 0; k < labelCount(); ++k)
+        count += label(k).shortened;
+    return count;
 }
 
 // ---- ReportOptionsForm ------------------------------------------------------------
@@ -238,18 +423,32 @@ std::vector<int> ReportOptionsForm::chosenRecords() const
     return rows;
 }
 
-std::unique_ptr<PrintSheet> ReportOptionsForm::makePrintSheet() const
+std::unique_ptr<PrintSheet> ReportOptionsForm::makePrintSheet(int* shortened) const
 {
     auto print = std::make_unique<PrintSheet>();
-    setUp(*print, m_sheet, chosenRecords(), labelFormat(), printFontSize(),
-          m_printCountry ? m_country : QString());
+    const auto cells = setUp(*print, m_sheet, chosenRecords(), labelFormat(), printFontSize(),
+                             m_printCountry ? m_country : QString());
+    if (shortened)
+        *shortened = cells->shortenedCount();
     return print;
 }
 
-void ReportOptionsForm::setUp(PrintSheet& print, const RecordSheet& sheet, std::vector<int> records,
-                              const LabelFormat& format, double fontSize, const QString& country)
+QString ReportOptionsForm::shortenedMessage(int count)
 {
-    auto cells = std::make_shared<LabelCells>(sheet, std::move(records), format.across, country);
+    const QString ellipsis(QChar(0x2026));
+    if (count == 1)
+        return QStringLiteral("1 label was shortened to fit: a line too long even in smaller type ends in \"%1\".")
+            .arg(ellipsis);
+    return QStringLiteral("%1 labels were shortened to fit: a line too long even in smaller type ends in \"%2\".")
+        .arg(count)
+        .arg(ellipsis);
+}
+
+std::shared_ptr<const LabelCells> ReportOptionsForm::setUp(PrintSheet& print, const RecordSheet& sheet,
+                                                           std::vector<int> records, const LabelFormat& format,
+                                                           double fontSize, const QString& country)
+{
+    auto cells = std::make_shared<LabelCells>(sheet, std::move(records), format, fontSize, country);
     const int lastRow = cells->lastUsedRow();
     print.setCells(cells);
     print.setHeader(QString());
@@ -261,16 +460,14 @@ void ReportOptionsForm::setUp(PrintSheet& print, const RecordSheet& sheet, std::
     print.setGridLines(false);
     print.setDefaultRowHeight(format.rowHeight);
     print.setFont(format.fontFamily, fontSize);
-    int left = m.left();
     for (int c = 0; c < format.across; ++c) {
-        const int width = format.columnWidths[size_t(c)];
-        print.setColumnWidth(c, width);
-        // Text stops at its label's right edge, inside the column.
-        const int labelRight = int(format.labelRect(c, 0).right());
-        print.setTextLimit(c, std::clamp(labelRight - left, 0, width));
-        left += width;
+        print.setColumnWidth(c, format.columnWidths[size_t(c)]);
+        // Text runs to its label's right edge, past a column narrower than its label
+        // (the last of "3 x 10").
+        print.setTextLimit(c, LabelCells::textLimit(format, c));
     }
     print.setPrintArea({0, 0, lastRow, format.across - 1});
+    return cells;
 }
 
 } // namespace quillon

@@ -105,6 +105,7 @@ void PrintSheet::Renderer::paint(QPainter& p, int page)
         return;
     }
     const PrintCells& source = *s.m_cells;
+    source.pageStarted();
 
     // Column edges in twips.
     std::vector<double> xs;

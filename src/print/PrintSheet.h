@@ -48,6 +48,11 @@ public:
                 ///< runs a little wider than measured, the text is narrowed to the cell
     };
     virtual Overflow overflow(int /*row*/, int /*col*/) const { return Overflow::Clip; }
+
+    /** Called before a page's cells are read: a source that keeps what it computed
+     *  for the cells read last lets it go, so that a page shows the cells as they
+     *  are now. */
+    virtual void pageStarted() const {}
 };
 
 /**

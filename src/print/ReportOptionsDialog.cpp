@@ -3,6 +3,7 @@
 #include "print/PrintPreviewDialog.h"
 #include "print/PrintSheet.h"
 #include "sheet/RecordSheet.h"
+#include "ui/Platform.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -142,7 +143,11 @@ void ReportOptionsDialog::cmdPrint_Click()
 {
     if (m_preview)
         return;
-    m_printSheet = m_form.makePrintSheet();
+    int shortened = 0;
+    m_printSheet = m_form.makePrintSheet(&shortened);
+    if (shortened > 0)
+        m_platform.message(windowTitle(), ReportOptionsForm::shortenedMessage(shortened), Platform::Ok,
+                           Platform::Information);
     if (m_previewer) {
         if (m_previewer(*m_printSheet))
             accept();

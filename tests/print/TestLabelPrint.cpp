@@ -7,6 +7,7 @@
 #include "print/PdfExport.h"
 #include "sheet/RecordSheet.h"
 
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -352,6 +353,135 @@ private slots:
             QVERIFY2(label.startsWith(k == 33 ? QStringLiteral("W M X, Y Z") : QStringLiteral("Bartholomew")),
                      qPrintable(label));
         }
+    }
+
+    // A line too long for its label prints in smaller type, down to the least size
+    // (8 points where 10 is chosen, 12 where 16 is); still too long, it takes the
+    // label's free row as a second line; only then is it cut, ending in an ellipsis,
+    // and the label is counted as shortened. Each record fills a whole band, so that
+    // every column of labels is tried.
+    void longLinesFitTheirLabels_data()
+    {
+        QTest::addColumn<QString>("format");
+        QTest::addColumn<QStringList>("fields"); // name, street, city, state, zip
+        QTest::addColumn<QString>("country");    // empty: not printed
+        QTest::addColumn<int>("cutLine");        // -1: every line whole; 0 name, 1 street, 2 city line
+        QTest::addColumn<double>("least");       // the least type size against the chosen one
+
+        const QStringList rancho{u"Rancho Santa Margarita Animal Hospital"_s, u"22342 Avenida Empresa"_s,
+                                 u"Rancho Santa Margarita"_s, u"CA"_s, u"92688-2155"_s};
+        const QStringList suite{u"Ann Lee"_s, u"22342 Avenida Empresa Parkway, Building C, Suite 240"_s,
+                                u"Rancho Santa Margarita"_s, u"CA"_s, u"92688-2155"_s};
+        const QStringList longName{
+            u"Bartholomew-Fitzgerald Wholesale Hardware Lumber and Building Supply Company of Greater "
+            "Winston-Salem Incorporated"_s,
+            u"5 Oak Ave"_s, u"Salem"_s, u"OR"_s, u"97301"_s};
+        const QStringList longerSuite{
+            u"Ann Lee"_s, u"22342 Avenida Empresa Parkway, Building C, Suite 240, Attention Receiving Department"_s,
+            u"Rancho Santa Margarita"_s, u"CA"_s, u"92688-2155"_s};
+        const QStringList serifName{u"The Rancho Santa Margarita Veterinary Hospital and Animal Clinic"_s,
+                                    u"5 Oak Ave"_s, u"Salem"_s, u"OR"_s, u"97301"_s};
+
+        QTest::newRow("3 x 10, smaller type") << u"3 x 10"_s << rancho << QString() << -1 << 0.8;
+        QTest::newRow("3 x 10, a second line") << u"3 x 10"_s << suite << QString() << -1 << 0.8;
+        QTest::newRow("3 x 10, no free row with the country") << u"3 x 10"_s << suite << u"U.S.A."_s << 1 << 0.8;
+        QTest::newRow("3 x 10, too long for two lines") << u"3 x 10"_s << longName << QString() << 0 << 0.8;
+        QTest::newRow("2 x 10, smaller type") << u"2 x 10"_s << suite << u"U.S.A."_s << -1 << 0.8;
+        QTest::newRow("2 x 10, a second line") << u"2 x 10"_s << longerSuite << QString() << -1 << 0.8;
+        QTest::newRow("2 x 5, a second line") << u"2 x 5"_s << serifName << QString() << -1 << 0.75;
+    }
+    void longLinesFitTheirLabels()
+    {
+        QFETCH(QString, format);
+        QFETCH(QStringList, fields);
+        QFETCH(QString, country);
+        QFETCH(int, cutLine);
+        QFETCH(double, least);
+        RecordSheet* s = newSheet(this);
+        ReportOptionsForm form(*s);
+        form.setFormat(format);
+        const LabelFormat& f = form.labelFormat();
+        for (int i = 0; i < f.across; ++i)
+            addRecord(*s, {fields[0], fields[1], fields[2], fields[3], fields[4]});
+        addRecord(*s, {u"Reference"_s, u"5 Oak Ave"_s, u"Salem"_s, u"OR"_s, u"97301"_s});
+        form.setPrintCountry(!country.isEmpty());
+        form.setCountryText(country);
+        int shortened = -1;
+        const auto print = form.makePrintSheet(&shortened);
+        const PdfReader read(pdf(*print));
+        QVERIFY2(read.ok(), qPrintable(read.error()));
+        QCOMPARE(read.pageCount(), 1);
+        const PdfPage& page = read.page(0);
+
+        // Every word inside a label, in type no smaller than the least size.
+        const PdfWord* reference = page.find(u"Reference"_s);
+        QVERIFY(reference);
+        for (const PdfWord& w : page.words) {
+            bool inside = false;
+            for (int band = 0; band < 2 && !inside; ++band)
+                for (int col = 0; col < f.across && !inside; ++col)
+                    inside = labelPt(f, col, band).contains(w.box);
+            QVERIFY2(inside, qPrintable(QStringLiteral("\"%1\" at %2,%3-%4,%5")
+                                            .arg(w.text)
+                                            .arg(w.box.left())
+                                            .arg(w.box.top())
+                                            .arg(w.box.right())
+                                            .arg(w.box.bottom())));
+            QVERIFY2(w.box.height() >= least * reference->box.height() - 0.3,
+                     qPrintable(QStringLiteral("\"%1\" %2 high against %3").arg(w.text).arg(w.box.height()).arg(
+                         reference->box.height())));
+        }
+
+        // Each label holds its lines whole, or the cut line ends in an ellipsis.
+        const QString ellipsis = QString(QChar(0x2026));
+        auto bare = [](QString t) { return t.remove(QRegularExpression(QStringLiteral("\\s"))); };
+        const QStringList lines{fields[0], fields[1], LabelCityLine(fields[2], fields[3], fields[4]), country};
+        QString before, after, cut;
+        for (int i = 0; i < lines.size(); ++i) {
+            if (i == cutLine)
+                cut = bare(lines[i]);
+            else
+                (cutLine >= 0 && i > cutLine ? after : before) += bare(lines[i]);
+        }
+        int withEllipsis = 0;
+        for (int col = 0; col < f.across; ++col) {
+            const QString label = bare(page.textIn(labelPt(f, col, 0)));
+            if (cutLine < 0) {
+                QCOMPARE(label, before);
+                continue;
+            }
+            withEllipsis += label.contains(ellipsis);
+            QVERIFY2(label.startsWith(before) && label.endsWith(after), qPrintable(label));
+            const QString middle = label.mid(before.size(), label.size() - before.size() - after.size());
+            QVERIFY2(middle.size() > 1 && middle.endsWith(ellipsis) && cut.startsWith(middle.chopped(1)),
+                     qPrintable(middle));
+        }
+        QCOMPARE(withEllipsis, cutLine < 0 ? 0 : f.across);
+        QCOMPARE(shortened, withEllipsis);
+        QCOMPARE(bare(page.textIn(labelPt(f, 0, 1))), u"Reference5OakAveSalem,OR97301"_s + bare(country));
+    }
+
+    // A line wrapped onto the label's free row moves the lines below it down a row.
+    void secondLineMovesTheLinesBelowDown()
+    {
+        RecordSheet* s = newSheet(this);
+        addRecord(*s, {u"Ann Lee"_s, u"22342 Avenida Empresa Parkway, Building C, Suite 240"_s, u"Salem"_s, u"OR"_s,
+                       u"97301"_s});
+        ReportOptionsForm form(*s);
+        const LabelFormat& f = form.labelFormat();
+        const PdfReader read(pdf(*form.makePrintSheet()));
+        const PdfPage& page = read.page(0);
+        const QRectF label = labelPt(f, 0, 0);
+        // Rows of 12 points: name on the second, street on the third and fourth,
+        // city line on the fifth.
+        auto rowOf = [&](const QString& word) {
+            const PdfWord* w = page.find(word);
+            return w ? int((w->box.center().y() - label.top()) / 12) : -1;
+        };
+        QCOMPARE(rowOf(u"Ann"_s), 1);
+        QCOMPARE(rowOf(u"22342"_s), 2);
+        QCOMPARE(rowOf(u"240"_s), 3);
+        QCOMPARE(rowOf(u"Salem,"_s), 4);
     }
 
     void labelsContinueOnTheNextSheet_data()

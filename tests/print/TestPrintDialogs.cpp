@@ -249,6 +249,50 @@ private slots:
         QCOMPARE(cellTexts, (QStringList{QStringLiteral("r1c0"), QStringLiteral("Canada"), QString()}));
     }
 
+    // Before the preview opens, the label dialog tells how many labels had a line cut.
+    void labelDialogTellsHowManyWereShortened_data()
+    {
+        QTest::addColumn<int>("tooLong");
+        QTest::addColumn<QString>("message"); // empty: none
+        QTest::newRow("none") << 0 << QString();
+        QTest::newRow("one") << 1
+                             << QStringLiteral("1 label was shortened to fit: a line too long even in smaller type "
+                                               "ends in \"\u2026\".");
+        QTest::newRow("four") << 4
+                              << QStringLiteral("4 labels were shortened to fit: a line too long even in smaller "
+                                                "type ends in \"\u2026\".");
+    }
+    void labelDialogTellsHowManyWereShortened()
+    {
+        QFETCH(int, tooLong);
+        QFETCH(QString, message);
+        RecordSheet s;
+        fill(s, 10, 6);
+        for (int r = 1; r <= tooLong; ++r)
+            s.setText(r, 1, QStringLiteral("12345 North Washington Boulevard Building C Suite 1500 Attention "
+                                           "Receiving Department Loading Dock 4 Rear Entrance"));
+        TestPlatform platform;
+        ReportOptionsDialog dialog(s, platform);
+        int previews = 0;
+        int messagesBeforePreview = -1;
+        dialog.setPreviewer([&](PrintSheet&) {
+            ++previews;
+            messagesBeforePreview = int(platform.messages.size());
+            return false;
+        });
+        child<QPushButton>(&dialog, "cmdPrint")->click();
+        QCOMPARE(previews, 1);
+        if (message.isEmpty()) {
+            QCOMPARE(platform.messages.size(), 0);
+            return;
+        }
+        QCOMPARE(platform.messages.size(), 1);
+        QCOMPARE(messagesBeforePreview, 1);
+        QCOMPARE(platform.messages.first().caption, QStringLiteral("Address Labels Printing"));
+        QCOMPARE(platform.messages.first().text, message);
+        QCOMPARE(platform.messages.first().icon, Platform::Information);
+    }
+
     void printAndPreviewOpensThePreview()
     {
         RecordSheet s;

@@ -184,6 +184,41 @@ private slots:
         QCOMPARE(PdfReader(pdf).page(0).findAll(QStringLiteral("U.S.A.")).size(), 4);
     }
 
+    // The tool says how many labels were shortened, after the page count.
+    void labelsToolTellsHowManyWereShortened_data()
+    {
+        QTest::addColumn<int>("tooLong");
+        QTest::addColumn<QString>("report");
+        QTest::newRow("none") << 0 << QStringLiteral("%1: 1 page\n");
+        QTest::newRow("one") << 1
+                             << QStringLiteral("%1: 1 page\n1 label was shortened to fit: a line too long even in "
+                                               "smaller type ends in \"\u2026\".\n");
+        QTest::newRow("three") << 3
+                               << QStringLiteral("%1: 1 page\n3 labels were shortened to fit: a line too long even "
+                                                 "in smaller type ends in \"\u2026\".\n");
+    }
+    void labelsToolTellsHowManyWereShortened()
+    {
+        QFETCH(int, tooLong);
+        QFETCH(QString, report);
+        const QString input = out(QStringLiteral("shortened.csv"));
+        {
+            QFile f(input);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write("Name,Street,City,State,Zip Code\r\n");
+            for (int i = 0; i < 5; ++i)
+                f.write(i < tooLong ? "Ann Lee,12345 North Washington Boulevard Building C Suite 1500 Attention "
+                                      "Receiving Department Loading Dock 4 Rear Entrance,Salem,OR,97301\r\n"
+                                    : "Ann Lee,5 Oak Ave,Salem,OR,97301\r\n");
+        }
+        const QString pdf = out(QStringLiteral("shortened.pdf"));
+        const Run r = grid({QStringLiteral("labels"), input, QStringLiteral("-o"), pdf});
+        QVERIFY2(r.exitCode == 0, r.err.constData());
+        QCOMPARE(QString::fromUtf8(r.out), report.arg(pdf));
+        QVERIFY(!r.err.contains("shortened"));
+        QCOMPARE(PdfReader(pdf).allWords().filter(QString(QChar(0x2026))).size(), tooLong);
+    }
+
     void refusesBadRequests_data()
     {
         QTest::addColumn<QStringList>("arguments");
