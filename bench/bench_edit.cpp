@@ -5,9 +5,9 @@
 
 #include "BenchSupport.h"
 
-#include "app/MainModel.h"
-#include "app/SettingsStore.h"
-#include "sheet/EditCommands.h"
+#include "shell/MainModel.h"
+#include "shell/SettingsStore.h"
+#include "edit/EditCommands.h"
 #include "sheet/RecordSheet.h"
 #include "sheet/SheetSort.h"
 #include "sheet/TextFinder.h"

@@ -4,7 +4,7 @@
 
 #include "BenchSupport.h"
 
-#include "app/AppPaths.h"
+#include "shell/AppPaths.h"
 #include "grab/GrabRunner.h"
 #include "grab/KeyTable.h"
 #include "grab/ListingParser.h"

@@ -1,21 +1,21 @@
 #include "app/MainWindow.h"
 
 #include "app/AboutDialog.h"
-#include "app/AppPaths.h"
-#include "app/CommandCatalog.h"
-#include "app/MainModel.h"
-#include "app/ScreenPlacement.h"
-#include "app/SettingsStore.h"
+#include "shell/AppPaths.h"
+#include "shell/CommandCatalog.h"
+#include "shell/MainModel.h"
+#include "shell/ScreenPlacement.h"
+#include "shell/SettingsStore.h"
 #include "app/TipDialog.h"
-#include "app/Tips.h"
+#include "shell/Tips.h"
 #include "app/WindowLayout.h"
 #include "contact/ContactCommands.h"
 #include "files/FileMenuController.h"
 #include "grab/GrabController.h"
 #include "grab/SiteOrderController.h"
 #include "print/PrintMenuController.h"
-#include "sheet/ColumnDefController.h"
-#include "sheet/EditController.h"
+#include "edit/ColumnDefController.h"
+#include "edit/EditController.h"
 #include "sheet/SheetTableModel.h"
 #include "ui/Platform.h"
 #include "ui/SheetView.h"
@@ -392,6 +392,17 @@ void MainWindow::bindModel()
     m_fa->setShowGrid(m_model->gridLines());
     updateFontColorIcon();
     applyPage(m_model->currentPage());
+}
+
+void MainWindow::whenLoaded(QObject* context, std::function<void()> step)
+{
+    connect(this, &MainWindow::loaded, context, [step = std::move(step)] { step(); });
+}
+
+void MainWindow::whenToolbarButtonPressed(QObject* context, std::function<void(int, const QString&)> step)
+{
+    connect(this, &MainWindow::toolbarButtonTriggered, context,
+            [step = std::move(step)](int toolbar, const QString& key) { step(toolbar, key); });
 }
 
 void MainWindow::connectTo(const QString& name, std::function<void()> slot)

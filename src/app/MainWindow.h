@@ -1,6 +1,7 @@
 #pragma once
 
-#include "app/StartupSettings.h"
+#include "shell/StartupSettings.h"
+#include "shell/WindowParts.h"
 
 #include <QHash>
 #include <QMainWindow>
@@ -45,7 +46,7 @@ class TipDialog;
  * toolbars and the Guide page's menu including its "E&xit" (it closes the window),
  * "&Tip of The Day", "&Guide On-line" and "&About".
  */
-class MainWindow : public QMainWindow
+class MainWindow : public QMainWindow, public WindowParts
 {
     Q_OBJECT
 
@@ -53,52 +54,56 @@ public:
     MainWindow(SettingsStore& settings, Platform& platform, QWidget* parent = nullptr);
     ~MainWindow() override;
 
-    MainModel& model() const { return *m_model; }
-    SettingsStore& settings() const { return m_settings; }
-    Platform& platform() const { return m_platform; }
+    QWidget* widget() override { return this; }
+    MainModel& model() const override { return *m_model; }
+    SettingsStore& settings() const override { return m_settings; }
+    Platform& platform() const override { return m_platform; }
 
     /** The menu entry or toolbar button named @p name ("mnuSave", "tb0.Save",
      *  "tb0.OPEN_CSV"; a submenu's own action by the submenu's name), or nullptr. */
-    QAction* action(const QString& name) const;
+    QAction* action(const QString& name) const override;
     /** The menu or submenu named @p name ("mnuEdit", "mnuGrid1Popup"), or nullptr. */
-    QMenu* menu(const QString& name) const;
-    QToolBar* toolbar(int index) const;
+    QMenu* menu(const QString& name) const override;
+    QToolBar* toolbar(int index) const override;
 
     // ---- views -------------------------------------------------------------------------
     QTabWidget* tabMain() const { return m_tabMain; }
     /** The record sheet `fa`. */
-    SheetView* sheetView() const { return m_fa; }
+    SheetView* sheetView() const override { return m_fa; }
     /** The form panel grid `fb`. */
-    SheetView* formView() const { return m_fb; }
+    SheetView* formView() const override { return m_fb; }
     /** The form panel's tab container `tabForm`. */
-    QTabWidget* formTab() const { return m_tabForm; }
+    QTabWidget* formTab() const override { return m_tabForm; }
     /** The splitter `VBar` between form panel and sheet. */
-    QSplitter* vbar() const { return m_vbar; }
+    QSplitter* vbar() const override { return m_vbar; }
     /** The site list `cboKest2` on the Browser page. */
-    QComboBox* siteList() const { return m_cboKest2; }
+    QComboBox* siteList() const override { return m_cboKest2; }
     /** Row above the Browser page's web view holding the site list; add buttons here. */
-    QWidget* browserBar() const { return m_browserBar; }
+    QWidget* browserBar() const override { return m_browserBar; }
     /** Empty area between the site list and the web view, for the grab hints. */
-    QWidget* hintArea() const { return m_hintArea; }
+    QWidget* hintArea() const override { return m_hintArea; }
     /** The address box `txtDrop`, its label "Address:" and the text box `txtURL`. */
-    QLineEdit* addressBox() const { return m_txtDrop; }
+    QLineEdit* addressBox() const override { return m_txtDrop; }
     QLineEdit* urlBox() const { return m_txtURL; }
     QLabel* addressLabel() const { return m_addressLabel; }
     /** The row holding label, `txtDrop` and `txtURL`, above `tabMain`. */
     QWidget* addressBar() const { return m_addressBar; }
     /** `WBrowser`, the Browser page's web view. */
-    QWebEngineView* browser() const { return m_browser; }
+    QWebEngineView* browser() const override { return m_browser; }
     /** `WBrowserGuide`, the Guide page's web view. */
     QWebEngineView* guideBrowser() const { return m_guide; }
     /** The status field numbered @p panel (2, 3, 4, 5, 6, 8, 20 .. 24), or nullptr. */
-    QLabel* statusPanel(int panel) const { return m_panels.value(panel); }
+    QLabel* statusPanel(int panel) const override { return m_panels.value(panel); }
 
     // ---- hooks ---------------------------------------------------------------------------
     /** Asked when the window is to close; false keeps it open (the save prompt). The
      *  default allows. */
-    void setCloseGuard(std::function<bool()> guard) { m_closeGuard = std::move(guard); }
+    void setCloseGuard(std::function<bool()> guard) override { m_closeGuard = std::move(guard); }
     /** The New step of the load sequence; the default builds a new untitled document. */
-    void setStartupNewDocument(std::function<void()> step) { m_startupNew = std::move(step); }
+    void setStartupNewDocument(std::function<void()> step) override { m_startupNew = std::move(step); }
+    void whenLoaded(QObject* context, std::function<void()> step) override;
+    void whenToolbarButtonPressed(QObject* context,
+                                  std::function<void(int toolbar, const QString& key)> step) override;
     /** What ends the program after the settings are written; the default leaves the
      *  event loop. */
     void setEndAction(std::function<void()> end) { m_endAction = std::move(end); }

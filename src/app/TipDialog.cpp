@@ -1,6 +1,6 @@
 #include "app/TipDialog.h"
 
-#include "app/Tips.h"
+#include "shell/Tips.h"
 #include "ui/CentreOnScreen.h"
 
 #include <QCheckBox>

@@ -1,8 +1,8 @@
 #include "app/WindowLayout.h"
 
-#include "app/MainModel.h"
+#include "shell/MainModel.h"
 #include "app/MainWindow.h"
-#include "app/PanelLayout.h"
+#include "shell/PanelLayout.h"
 #include "ui/SheetView.h"
 #include "ui/Twips.h"
 

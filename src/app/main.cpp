@@ -1,9 +1,9 @@
-#include "app/AppPaths.h"
+#include "shell/AppPaths.h"
 #include "app/MainWindow.h"
-#include "app/MainModel.h"
-#include "app/SettingsStore.h"
-#include "app/StartupSettings.h"
-#include "app/TerminationSignals.h"
+#include "shell/MainModel.h"
+#include "shell/SettingsStore.h"
+#include "shell/StartupSettings.h"
+#include "shell/TerminationSignals.h"
 #include "ui/WidgetPlatform.h"
 
 #include <QApplication>

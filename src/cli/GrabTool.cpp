@@ -2,7 +2,7 @@
 // with the same key files, site table and listing parser as the program; or serves
 // the sample directory on its own.
 
-#include "app/AppPaths.h"
+#include "shell/AppPaths.h"
 #include "files/GridFile.h"
 #include "grab/GrabRunner.h"
 #include "grab/GrabSession.h"

@@ -1,7 +1,7 @@
 #include "contact/ContactCommands.h"
 
-#include "app/MainModel.h"
-#include "app/SettingsStore.h"
+#include "shell/MainModel.h"
+#include "shell/SettingsStore.h"
 #include "contact/DialDialog.h"
 #include "contact/DialSettings.h"
 #include "contact/WebLinks.h"

@@ -1,6 +1,6 @@
 #include "contact/DialDialog.h"
 
-#include "app/SettingsStore.h"
+#include "shell/SettingsStore.h"
 #include "ui/Platform.h"
 #include "ui/Twips.h"
 

@@ -1,6 +1,6 @@
 #include "contact/DialSettings.h"
 
-#include "app/SettingsStore.h"
+#include "shell/SettingsStore.h"
 #include "contact/WebLinks.h"
 #include "sheet/RecordSheet.h"
 

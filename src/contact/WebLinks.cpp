@@ -1,6 +1,6 @@
 #include "contact/WebLinks.h"
 
-#include "app/SettingsStore.h"
+#include "shell/SettingsStore.h"
 #include "sheet/RecordSheet.h"
 
 namespace quillon {

@@ -1,7 +1,7 @@
 #include "files/DocumentCommands.h"
 
-#include "app/AppPaths.h"
-#include "app/MainModel.h"
+#include "shell/AppPaths.h"
+#include "shell/MainModel.h"
 #include "files/DeviceStreams.h"
 #include "sheet/RecordSheet.h"
 #include "ui/Platform.h"

@@ -1,8 +1,8 @@
 #include "files/FileMenuController.h"
 
-#include "app/CommandStates.h"
-#include "app/MainModel.h"
-#include "app/MainWindow.h"
+#include "shell/CommandStates.h"
+#include "shell/MainModel.h"
+#include "shell/WindowParts.h"
 
 #include <QAction>
 #include <QProgressDialog>
@@ -42,10 +42,11 @@ FileMenuController::FileMenuController(MainModel& model, QWidget* window, const 
     connect(&m_commands, &DocumentCommands::jobFinished, this, &FileMenuController::hideProgress);
 }
 
-FileMenuController* FileMenuController::install(MainWindow& window)
+FileMenuController* FileMenuController::install(WindowParts& window)
 {
     auto* controller = new FileMenuController(
-        window.model(), &window, [&window](const QString& name) { return window.action(name); }, &window);
+        window.model(), window.widget(), [&window](const QString& name) { return window.action(name); },
+        window.widget());
     MainModel* model = &window.model();
     controller->commands().setRowModeCommand([model] { model->setMouseMode(false); });
     window.setCloseGuard([controller] { return controller->closeRequested(); });

@@ -14,7 +14,7 @@ class QWidget;
 namespace quillon {
 
 class MainModel;
-class MainWindow;
+class WindowParts;
 
 /**
  * Connects the main window's File commands to DocumentCommands: the menu entries
@@ -40,7 +40,7 @@ public:
 
     /** Wires the File commands into the main window: its actions, its close guard and
      *  the New of its load sequence. The controller belongs to the window. */
-    static FileMenuController* install(MainWindow& window);
+    static FileMenuController* install(WindowParts& window);
 
     DocumentCommands& commands() { return m_commands; }
     /** For the window's close guard: true lets the window close. */

@@ -1,7 +1,7 @@
 #include "grab/GrabController.h"
 
-#include "app/MainModel.h"
-#include "app/MainWindow.h"
+#include "shell/MainModel.h"
+#include "shell/WindowParts.h"
 #include "grab/GrabSession.h"
 #include "grab/WebViewBrowser.h"
 #include "ui/SheetView.h"
@@ -15,12 +15,12 @@
 
 namespace quillon {
 
-GrabController* GrabController::install(MainWindow& window)
+GrabController* GrabController::install(WindowParts& window)
 {
     return new GrabController(window);
 }
 
-GrabController::GrabController(MainWindow& window) : QObject(&window), m_window(window)
+GrabController::GrabController(WindowParts& window) : QObject(window.widget()), m_window(window)
 {
     setObjectName(QStringLiteral("GrabController"));
     m_browser = new WebViewBrowser(window.browser(), this);
@@ -78,7 +78,7 @@ GrabController::GrabController(MainWindow& window) : QObject(&window), m_window(
     });
 
     // The load sequence ends with the site list filled and its first entry chosen.
-    connect(&window, &MainWindow::loaded, this, &GrabController::fillSiteList);
+    window.whenLoaded(this, [this] { fillSiteList(); });
     showHint(m_session->hint());
 }
 

@@ -8,7 +8,7 @@ class QWidget;
 namespace quillon {
 
 class GrabSession;
-class MainWindow;
+class WindowParts;
 class WebViewBrowser;
 
 /**
@@ -24,7 +24,7 @@ class GrabController : public QObject
     Q_OBJECT
 
 public:
-    static GrabController* install(MainWindow& window);
+    static GrabController* install(WindowParts& window);
     ~GrabController() override;
 
     GrabSession& session() const { return *m_session; }
@@ -32,12 +32,12 @@ public:
     QWidget* hintPanel(int n) const { return m_hints[n]; }
 
 private:
-    explicit GrabController(MainWindow& window);
+    explicit GrabController(WindowParts& window);
     void buildHints();
     void showHint(int hint);
     void fillSiteList();
 
-    MainWindow& m_window;
+    WindowParts& m_window;
     WebViewBrowser* m_browser = nullptr;
     GrabSession* m_session = nullptr;
     QWidget* m_hints[3] = {nullptr, nullptr, nullptr};

@@ -1,8 +1,8 @@
 #include "grab/GrabSession.h"
 
-#include "app/AppPaths.h"
-#include "app/MainModel.h"
-#include "app/SettingsStore.h"
+#include "shell/AppPaths.h"
+#include "shell/MainModel.h"
+#include "shell/SettingsStore.h"
 #include "grab/BrowserControl.h"
 #include "grab/CutBetween.h"
 #include "grab/SiteOrder.h"

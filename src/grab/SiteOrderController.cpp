@@ -1,8 +1,8 @@
 #include "grab/SiteOrderController.h"
 
-#include "app/AppPaths.h"
-#include "app/MainModel.h"
-#include "app/MainWindow.h"
+#include "shell/AppPaths.h"
+#include "shell/MainModel.h"
+#include "shell/WindowParts.h"
 #include "grab/GrabController.h"
 #include "grab/GrabSession.h"
 #include "grab/SiteOrder.h"
@@ -17,14 +17,14 @@
 
 namespace quillon {
 
-SiteOrderController* SiteOrderController::install(MainWindow& window)
+SiteOrderController* SiteOrderController::install(WindowParts& window)
 {
-    auto* grab = window.findChild<GrabController*>();
+    auto* grab = window.widget()->findChild<GrabController*>();
     return grab ? new SiteOrderController(window, grab->session()) : nullptr;
 }
 
-SiteOrderController::SiteOrderController(MainWindow& window, GrabSession& session)
-    : QObject(&window), m_window(window), m_session(session)
+SiteOrderController::SiteOrderController(WindowParts& window, GrabSession& session)
+    : QObject(window.widget()), m_window(window), m_session(session)
 {
     setObjectName(QStringLiteral("SiteOrderController"));
     QComboBox* cboKest2 = window.siteList();
@@ -58,7 +58,7 @@ SiteOrderDialog* SiteOrderController::openDialog()
     QStringList names;
     for (int i = 0; i < cboKest2->count(); ++i)
         names << cboKest2->itemText(i);
-    auto* dialog = new SiteOrderDialog(names, &m_window);
+    auto* dialog = new SiteOrderDialog(names, m_window.widget());
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     connect(dialog, &QDialog::accepted, this, [this, dialog] { save(dialog->order()); });
     m_dialog = dialog;

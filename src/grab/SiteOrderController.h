@@ -9,7 +9,7 @@ class QToolButton;
 namespace quillon {
 
 class GrabSession;
-class MainWindow;
+class WindowParts;
 class SiteOrderDialog;
 
 /**
@@ -26,9 +26,9 @@ class SiteOrderController : public QObject
 public:
     /** Adds the site order to @p window, whose grabbing is already installed;
      *  nullptr when it is not. */
-    static SiteOrderController* install(MainWindow& window);
+    static SiteOrderController* install(WindowParts& window);
 
-    SiteOrderController(MainWindow& window, GrabSession& session);
+    SiteOrderController(WindowParts& window, GrabSession& session);
 
     QToolButton* button() const { return m_cmdUpDown; }
     /** `cmdUpDown`: shows the dialog (modal, without waiting) and returns it. */
@@ -41,7 +41,7 @@ public:
     static QString savedTablePath();
 
 private:
-    MainWindow& m_window;
+    WindowParts& m_window;
     GrabSession& m_session;
     QToolButton* m_cmdUpDown = nullptr;
     QPointer<SiteOrderDialog> m_dialog;

@@ -1,6 +1,6 @@
 #include "print/PrintMenuController.h"
 
-#include "app/MainModel.h"
+#include "shell/MainModel.h"
 #include "print/PrintSheetDialog.h"
 #include "print/ReportOptionsDialog.h"
 

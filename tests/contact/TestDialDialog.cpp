@@ -1,6 +1,6 @@
 #include "FakeModem.h"
-#include "app/MainModel.h"
-#include "app/SettingsStore.h"
+#include "shell/MainModel.h"
+#include "shell/SettingsStore.h"
 #include "contact/ContactCommands.h"
 #include "contact/DialDialog.h"
 #include "testsupport/TestPlatform.h"

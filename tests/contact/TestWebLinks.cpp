@@ -1,4 +1,4 @@
-#include "app/SettingsStore.h"
+#include "shell/SettingsStore.h"
 #include "contact/DialSettings.h"
 #include "contact/WebLinks.h"
 #include "sheet/Document.h"

@@ -1,6 +1,6 @@
 #include "FilesTestSupport.h"
-#include "app/MainModel.h"
-#include "app/SettingsStore.h"
+#include "shell/MainModel.h"
+#include "shell/SettingsStore.h"
 #include "files/DocumentCommands.h"
 #include "files/NativeGridFormat.h"
 #include "testsupport/TestPlatform.h"

@@ -1,5 +1,5 @@
-#include "app/MainModel.h"
-#include "app/SettingsStore.h"
+#include "shell/MainModel.h"
+#include "shell/SettingsStore.h"
 #include "files/FileMenuController.h"
 #include "files/GridFile.h"
 #include "sheet/RecordSheet.h"

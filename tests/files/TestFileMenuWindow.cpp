@@ -1,9 +1,9 @@
 // The File commands in the program's main window.
 
-#include "app/AppPaths.h"
-#include "app/MainModel.h"
+#include "shell/AppPaths.h"
+#include "shell/MainModel.h"
 #include "app/MainWindow.h"
-#include "app/SettingsStore.h"
+#include "shell/SettingsStore.h"
 #include "files/GridFile.h"
 #include "sheet/RecordSheet.h"
 #include "testsupport/TestPlatform.h"

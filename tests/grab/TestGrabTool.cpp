@@ -1,6 +1,6 @@
 #include "LocalHttpServer.h"
 
-#include "app/AppPaths.h"
+#include "shell/AppPaths.h"
 #include "files/GridFile.h"
 #include "grab/KeyTable.h"
 #include "grab/SampleDirectory.h"

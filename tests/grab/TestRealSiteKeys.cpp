@@ -1,9 +1,9 @@
 #include "LocalHttpServer.h"
 #include "testsupport/TestPlatform.h"
 
-#include "app/AppPaths.h"
-#include "app/MainModel.h"
-#include "app/SettingsStore.h"
+#include "shell/AppPaths.h"
+#include "shell/MainModel.h"
+#include "shell/SettingsStore.h"
 #include "grab/BrowserControl.h"
 #include "grab/GrabRunner.h"
 #include "grab/GrabSession.h"

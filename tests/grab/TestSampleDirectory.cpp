@@ -1,4 +1,4 @@
-#include "app/AppPaths.h"
+#include "shell/AppPaths.h"
 #include "grab/GrabRunner.h"
 #include "grab/KeyTable.h"
 #include "grab/PageFetcher.h"

@@ -1,10 +1,10 @@
 #include "testsupport/TestPlatform.h"
 #include "testsupport/WidgetTestMain.h"
 
-#include "app/AppPaths.h"
-#include "app/MainModel.h"
+#include "shell/AppPaths.h"
+#include "shell/MainModel.h"
 #include "app/MainWindow.h"
-#include "app/SettingsStore.h"
+#include "shell/SettingsStore.h"
 #include "grab/GrabController.h"
 #include "grab/GrabSession.h"
 #include "grab/SiteCatalog.h"

@@ -3,8 +3,8 @@
 
 #include "PdfReader.h"
 
-#include "app/MainModel.h"
-#include "app/SettingsStore.h"
+#include "shell/MainModel.h"
+#include "shell/SettingsStore.h"
 #include "print/PrintMenuController.h"
 #include "print/PrintPreviewDialog.h"
 #include "print/PrintSheetDialog.h"

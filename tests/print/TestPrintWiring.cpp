@@ -1,9 +1,9 @@
 // The main window's print commands open the print dialogs over its record sheet.
 
-#include "app/AppPaths.h"
-#include "app/MainModel.h"
+#include "shell/AppPaths.h"
+#include "shell/MainModel.h"
 #include "app/MainWindow.h"
-#include "app/SettingsStore.h"
+#include "shell/SettingsStore.h"
 #include "testsupport/TestPlatform.h"
 #include "testsupport/WidgetTestMain.h"
 
