@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDir>
+#include <QList>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QProcess>
@@ -17,6 +18,12 @@ namespace quillon {
  * A modem at the far end of a pseudo-terminal pair made by socat. The dialer opens
  * "<dir>/modem<N-1>" as port N (deviceTemplate()); the test reads and answers on the
  * other end.
+ *
+ * Like a real modem with its factory settings (E1 V1) it echoes every character it
+ * receives at once, answers "ATH" with an "OK" line and a dial command ("ATD...")
+ * with the result code set by answerDialWith() ("OK", "BUSY", "NO CARRIER", ...);
+ * an empty code (the default) leaves the answer to the test (answer(), send()), or
+ * to nobody.
  */
 class FakeModem
 {
@@ -39,7 +46,10 @@ public:
         if (!waitFor([&] { return QFileInfo::exists(m_device) && QFileInfo::exists(line); }))
             return false;
         m_line.setPortName(line);
-        return m_line.open(QIODevice::ReadWrite);
+        if (!m_line.open(QIODevice::ReadWrite))
+            return false;
+        QObject::connect(&m_line, &QSerialPort::readyRead, &m_line, [this] { received(); });
+        return true;
     }
 
     void stop()
@@ -53,6 +63,13 @@ public:
         }
     }
 
+    /** Whether received characters are echoed (E1, the default) or not (E0). */
+    void setEcho(bool on) { m_echo = on; }
+    /** The result code a dial command is answered with; empty: no answer. */
+    void answerDialWith(const QByteArray& code) { m_dialAnswer = code; }
+    /** Every command received so far, without its carriage return. */
+    QList<QByteArray> commands() const { return m_commands; }
+
     QString deviceTemplate() const { return m_dir.filePath(QStringLiteral("modem%1")); }
     QString missingTemplate() const { return m_dir.filePath(QStringLiteral("nothing%1")); }
 
@@ -60,10 +77,7 @@ public:
      *  read up to and including it. Empty when nothing came. */
     QByteArray readCommand()
     {
-        waitFor([&] {
-            m_received += m_line.readAll();
-            return m_received.contains('\r');
-        });
+        waitFor([&] { return m_received.contains('\r'); });
         const qsizetype end = m_received.indexOf('\r');
         if (end < 0)
             return QByteArray();
@@ -76,15 +90,19 @@ public:
     QByteArray drain()
     {
         QTest::qWait(50);
-        m_received += m_line.readAll();
         return std::exchange(m_received, QByteArray());
     }
 
     void send(const QByteArray& bytes)
     {
+        if (!m_line.isOpen())
+            return;
         m_line.write(bytes);
         m_line.flush();
     }
+
+    /** Sends a result code line as a verbose modem does: CR LF, the code, CR LF. */
+    void answer(const QByteArray& code) { send("\r\n" + code + "\r\n"); }
 
     /** Runs the event loop until @p condition holds; false after a generous limit. */
     static bool waitFor(const std::function<bool()>& condition)
@@ -100,11 +118,35 @@ public:
     }
 
 private:
+    void received()
+    {
+        const QByteArray bytes = m_line.readAll();
+        m_received += bytes;
+        if (m_echo)
+            send(bytes);
+        m_command += bytes;
+        qsizetype end;
+        while ((end = m_command.indexOf('\r')) >= 0) {
+            const QByteArray command = m_command.left(end).trimmed();
+            m_command.remove(0, end + 1);
+            m_commands.append(command);
+            const QByteArray upper = command.toUpper();
+            if (upper.startsWith("ATH"))
+                answer("OK");
+            else if (upper.startsWith("ATD") && !m_dialAnswer.isEmpty())
+                answer(m_dialAnswer);
+        }
+    }
+
     QTemporaryDir m_dir;
     QProcess m_socat;
     QSerialPort m_line;
     QString m_device;
     QByteArray m_received;
+    QByteArray m_command;
+    QList<QByteArray> m_commands;
+    QByteArray m_dialAnswer;
+    bool m_echo = true;
 };
 
 } // namespace quillon

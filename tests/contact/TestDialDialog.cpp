@@ -11,6 +11,7 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QToolButton>
 
 using namespace quillon;
@@ -126,13 +127,18 @@ private slots:
         set("LONGDIS", prefix);
         setPhone(QStringLiteral("555-1234"));
 
-        DialDialog* dialog = openDialer();
+        DialDialog* dialog = m_commands->dialPhone();
         QVERIFY(dialog);
+        // The modem's echo may follow the status at once with "Dialing...".
+        QSignalSpy statuses(child<QLineEdit>(dialog, "txtStatus"), &QLineEdit::textChanged);
+        QVERIFY(FakeModem::waitFor([&] { return dialog->isVisible(); }));
+        QCoreApplication::processEvents();
         QCOMPARE(dialog->windowTitle(), QStringLiteral("Dial Phone"));
         QVERIFY(dialog->isModal());
         QCOMPARE(dialog->number(), number);
         QCOMPARE(m_modem->readCommand(), command);
-        QCOMPARE(dialog->statusText(), QStringLiteral("Dialing - ") + number);
+        QVERIFY(!statuses.isEmpty());
+        QCOMPARE(statuses.first().first().toString(), QStringLiteral("Dialing - ") + number);
         QVERIFY(!child<QPushButton>(dialog, "cmdDial")->isEnabled());
         QVERIFY(child<QPushButton>(dialog, "cmdCancel")->isEnabled());
 
@@ -195,6 +201,41 @@ private slots:
         QVERIFY(m_platform->messages.isEmpty());
         QVERIFY(closeDialog(dialog));
         QCOMPARE(m_modem->readCommand(), QByteArray("ATH\r"));
+    }
+
+    void modemThatNeverAnswersTimesOut()
+    {
+        // A limit of one second keeps the test short; the outcome is what counts.
+        set("DialTimeout", QStringLiteral("1"));
+        setPhone(QStringLiteral("555-1234"));
+        DialDialog* dialog = openDialer();
+        QVERIFY(dialog);
+        QVERIFY(m_modem->readCommand().startsWith("ATDT"));
+        QVERIFY(FakeModem::waitFor([&] { return !m_platform->messages.isEmpty(); }));
+        QCOMPARE(m_platform->lastMessage(), QStringLiteral("The modem did not answer in time."));
+        QCOMPARE(m_platform->messages.size(), 1);
+        QCOMPARE(m_modem->readCommand(), QByteArray("ATH\r"));
+        QCOMPARE(dialog->statusText(), QStringLiteral("No answer from the modem"));
+        QVERIFY(child<QPushButton>(dialog, "cmdDial")->isEnabled());
+        QVERIFY(!child<QPushButton>(dialog, "cmdCancel")->isEnabled());
+        QCOMPARE(m_platform->beeps, 0);
+        QVERIFY(closeDialog(dialog));
+    }
+
+    void busyLineEndsTheCall()
+    {
+        m_modem->answerDialWith("BUSY");
+        setPhone(QStringLiteral("555-1234"));
+        DialDialog* dialog = openDialer();
+        QVERIFY(dialog);
+        QVERIFY(FakeModem::waitFor([&] { return !m_platform->messages.isEmpty(); }));
+        QCOMPARE(m_platform->lastMessage(), QStringLiteral("The line is busy. Try again later."));
+        QCOMPARE(dialog->statusText(), QStringLiteral("BUSY"));
+        QVERIFY(FakeModem::waitFor([&] { return child<QPushButton>(dialog, "cmdDial")->isEnabled(); }));
+        QVERIFY(!child<QPushButton>(dialog, "cmdCancel")->isEnabled());
+        QVERIFY(m_modem->readCommand().startsWith("ATDT"));
+        QCOMPARE(m_modem->readCommand(), QByteArray("ATH\r"));
+        QVERIFY(closeDialog(dialog));
     }
 
     void portNotThereShowsTheLongForm()

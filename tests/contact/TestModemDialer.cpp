@@ -125,6 +125,91 @@ private slots:
         QCOMPARE(m_platform->beeps, 0);
     }
 
+    void echoAndOtherLinesAreNotTheAnswer_data()
+    {
+        QTest::addColumn<bool>("echo");
+        QTest::addColumn<QString>("number");
+        QTest::addColumn<QByteArray>("before"); // what the modem sends before its result code
+        QTest::newRow("modem echoes a number holding OK") << true << "555-BOOK" << QByteArray();
+        QTest::newRow("echo holding OK") << false << "555" << QByteArray("ATDT555-BOOK;\r");
+        QTest::newRow("echo holding OK, then a line feed") << false << "555" << QByteArray("ATDT1-800-OK;\r\n");
+        QTest::newRow("OK inside a word") << true << "555" << QByteArray("\r\nOKAY\r\n");
+        QTest::newRow("OK after other text") << true << "555" << QByteArray("\r\nNOT OK\r\n");
+        QTest::newRow("O and K on two lines") << true << "555" << QByteArray("\r\nO\r\nK\r\n");
+        QTest::newRow("ring") << true << "555" << QByteArray("\r\nRING\r\n");
+    }
+
+    void echoAndOtherLinesAreNotTheAnswer()
+    {
+        QFETCH(bool, echo);
+        QFETCH(QString, number);
+        QFETCH(QByteArray, before);
+        m_modem->setEcho(echo);
+        QSignalSpy finished(m_dialer.get(), &ModemDialer::finished);
+        QVERIFY(m_dialer->dial(number, 2));
+        QVERIFY(m_modem->readCommand().startsWith("ATDT"));
+        m_modem->send(before);
+        QVERIFY(FakeModem::waitFor([&] { return m_statuses.contains(QStringLiteral("Dialing...")); }));
+        QTest::qWait(100);
+        QCOMPARE(finished.count(), 0);
+        QCOMPARE(m_platform->beeps, 0);
+        QVERIFY(m_platform->messages.isEmpty());
+
+        // The modem's own answer, a line of its own, is the one that counts.
+        m_modem->answer("OK");
+        QVERIFY(FakeModem::waitFor([&] { return finished.count() == 1; }));
+        QCOMPARE(m_platform->beeps, 1);
+        QCOMPARE(m_platform->lastMessage(), kPickUp);
+        QCOMPARE(m_modem->readCommand(), QByteArray("ATH\r"));
+    }
+
+    void resultCodes_data()
+    {
+        QTest::addColumn<QByteArray>("code");
+        QTest::addColumn<QString>("status");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("OK") << QByteArray("OK") << "Waiting for picking up the phone" << kPickUp;
+        QTest::newRow("CONNECT") << QByteArray("CONNECT") << "Waiting for picking up the phone" << kPickUp;
+        QTest::newRow("CONNECT with a speed")
+            << QByteArray("CONNECT 2400") << "Waiting for picking up the phone" << kPickUp;
+        QTest::newRow("BUSY") << QByteArray("BUSY") << "BUSY"
+                              << "The line is busy. Try again later.";
+        QTest::newRow("NO DIALTONE") << QByteArray("NO DIALTONE") << "NO DIALTONE"
+                                     << "The modem hears no dial tone. Check that it is connected to the "
+                                        "phone line.";
+        QTest::newRow("NO DIAL TONE, as some modems spell it")
+            << QByteArray("NO DIAL TONE") << "NO DIALTONE"
+            << "The modem hears no dial tone. Check that it is connected to the phone line.";
+        QTest::newRow("NO CARRIER") << QByteArray("NO CARRIER") << "NO CARRIER"
+                                    << "The call did not go through.";
+        QTest::newRow("NO ANSWER") << QByteArray("NO ANSWER") << "NO ANSWER"
+                                   << "Nobody answered the call.";
+        QTest::newRow("ERROR") << QByteArray("ERROR") << "ERROR"
+                               << "The modem did not accept the number to dial.";
+        QTest::newRow("lower case") << QByteArray("busy") << "BUSY"
+                                    << "The line is busy. Try again later.";
+    }
+
+    void resultCodes()
+    {
+        QFETCH(QByteArray, code);
+        QFETCH(QString, status);
+        QFETCH(QString, message);
+        m_modem->answerDialWith(code);
+        QSignalSpy finished(m_dialer.get(), &ModemDialer::finished);
+        QVERIFY(m_dialer->dial(QStringLiteral("5551234"), 2));
+        QVERIFY(FakeModem::waitFor([&] { return finished.count() == 1; }));
+        QVERIFY(!m_dialer->isDialing());
+        QCOMPARE(m_platform->messages.size(), 1);
+        QCOMPARE(m_platform->lastMessage(), message);
+        QCOMPARE(m_statuses.last(), status);
+        QCOMPARE(m_platform->beeps, message == kPickUp ? 1 : 0);
+        // Every call ends on hook with the port closed.
+        QCOMPARE(m_modem->readCommand(), QByteArray("ATDT5551234;\r"));
+        QCOMPARE(m_modem->readCommand(), QByteArray("ATH\r"));
+        QCOMPARE(m_modem->drain(), QByteArray());
+    }
+
     void cancelWhileIdleDoesNotEndTheNextCall()
     {
         m_dialer->cancel();
