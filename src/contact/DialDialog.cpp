@@ -118,6 +118,7 @@ DialDialog::DialDialog(SettingsStore& settings, Platform& platform, QWidget* par
     m_chkDialOne->setChecked(m_dialone != 0);
     m_cboMethod->setCurrentIndex(m_cboMethod->findData(int(s.method)));
     m_dialer.setDeviceTemplate(s.deviceTemplate);
+    m_dialer.setTimeLimit(std::chrono::seconds(s.dialTimeout));
     setLongForm(false);
 
     connect(m_cmdDial, &QPushButton::clicked, this, &DialDialog::dialClicked);

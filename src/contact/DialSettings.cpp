@@ -14,6 +14,7 @@ const QString kDialOne = QStringLiteral("DIALONE");
 const QString kLongForm = QStringLiteral("LONGFORM");
 const QString kMethod = QStringLiteral("DIALMETHOD");
 const QString kDevice = QStringLiteral("COMMDEVICE");
+const QString kDialTimeout = QStringLiteral("DialTimeout");
 
 QString orDefault(const QString& value, const QString& fallback)
 {
@@ -37,6 +38,8 @@ DialSettings DialSettings::read(const SettingsStore& store)
     s.longForm = SettingToInteger(store.ReadSettingText(kLongForm)) != 0;
     s.method = methodFromText(store.ReadSettingText(kMethod));
     s.deviceTemplate = orDefault(store.ReadSettingText(kDevice), defaultDeviceTemplate());
+    const int timeout = SettingToInteger(store.ReadSettingText(kDialTimeout));
+    s.dialTimeout = timeout > 0 ? timeout : kDefaultDialTimeout;
     return s;
 }
 

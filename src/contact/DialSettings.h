@@ -17,21 +17,25 @@ enum class DialMethod
 
 /**
  * The dialer's options as the settings keep them: "COMMPORT", "LONGDIS", "DIALONE",
- * "LONGFORM", the serial device template "COMMDEVICE" and the call method "DIALMETHOD".
+ * "LONGFORM", the serial device template "COMMDEVICE", the call method "DIALMETHOD"
+ * and the time the modem is given to answer, "DialTimeout".
  */
 struct DialSettings
 {
+    static constexpr int kDefaultDialTimeout = 60; ///< seconds
+
     QString port = QStringLiteral("2");         ///< "COMMPORT", as typed
     QString longDistance = QStringLiteral("1"); ///< "LONGDIS", as typed
     int dialOne = 0;                            ///< "DIALONE", 0 or 1
     bool longForm = false;                      ///< "LONGFORM"
     DialMethod method = DialMethod::Modem;      ///< "DIALMETHOD": "Modem" or "Phone"
     QString deviceTemplate;                     ///< "COMMDEVICE"; %1 is the port number less 1
+    int dialTimeout = kDefaultDialTimeout;      ///< "DialTimeout", seconds; a number below 1 gives the default
 
     /** Reads every value; texts not set give the defaults above. */
     static DialSettings read(const SettingsStore& store);
     /** Writes "COMMPORT", "LONGDIS", "DIALONE", "LONGFORM" (as "True"/"False") and
-     *  "DIALMETHOD", in that order. The device template is only read. */
+     *  "DIALMETHOD", in that order. The device template and the time limit are only read. */
     void write(SettingsStore& store) const;
 
     static QString defaultDeviceTemplate();

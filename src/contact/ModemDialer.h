@@ -6,7 +6,9 @@
 #include <QString>
 #include <QTimer>
 
+#include <chrono>
 #include <memory>
+#include <optional>
 
 class QSerialPort;
 
@@ -18,12 +20,17 @@ class Platform;
  * The dial sequence of the dialer over a serial port and a Hayes-compatible modem.
  *
  * dial() opens the port at 9600,N,8,1, discards what was received, sends
- * "ATDT" + number + ";" CR and returns at once; the wait for the modem's "OK" then
+ * "ATDT" + number + ";" CR and returns at once; the wait for the modem's answer then
  * runs as passes driven by the port's readyRead and a short timer, so the dialog
- * stays live without a nested event loop. Each pass appends what arrived to the
- * reply; on "OK" it beeps, reports "Waiting for picking up the phone" and asks the
- * user to pick up the phone; on the cancel flag it stops. Both end with "ATH" CR and
- * the port closed, then finished(). There is no time limit.
+ * stays live without a nested event loop. Each pass reads what arrived as lines and
+ * looks for a result code: a line of its own that says "OK" (or "CONNECT"), "BUSY",
+ * "NO DIALTONE", "NO CARRIER", "NO ANSWER" or "ERROR". The modem's echo of the dial
+ * command and any other line are passed over, so a number that holds the letters
+ * "OK" does not answer itself. On "OK" it beeps, reports "Waiting for picking up the
+ * phone" and asks the user to pick up the phone; on a failing code it says what the
+ * modem reported; on the cancel flag it stops; when the time limit passes without a
+ * result code it says so. Every ending sends "ATH" CR, closes the port and emits
+ * finished().
  */
 class ModemDialer : public QObject
 {
@@ -43,6 +50,10 @@ public:
      * anything; otherwise the sequence runs on and ends with finished().
      */
     bool dial(const QString& number, int port);
+    /** How long the sequence waits for a result code (60 seconds unless set). */
+    void setTimeLimit(std::chrono::milliseconds limit);
+    std::chrono::milliseconds timeLimit() const { return m_timeLimit; }
+
     /** Sets the cancel flag; the running sequence honours it on its next pass. */
     void cancel() { m_cancel = true; }
     bool isCancelRequested() const { return m_cancel; }
@@ -51,6 +62,21 @@ public:
     /** Sends the hang-up command and closes the port when it is open; any failure is
      *  ignored. A running sequence ends with finished(). */
     void hangUp();
+
+    /** The result codes of a modem with verbose answers (V1). */
+    enum class ResultCode
+    {
+        Ok,
+        Connect,
+        Busy,
+        NoDialTone,
+        NoCarrier,
+        NoAnswer,
+        Error
+    };
+    /** The result code one line of the modem's answer holds, if it is one: the whole
+     *  line, blanks around it and letter case aside ("CONNECT" may carry a speed). */
+    static std::optional<ResultCode> resultCode(QByteArrayView line);
 
     /** The modem commands. */
     static QByteArray dialCommand(const QString& number);
@@ -74,6 +100,8 @@ private:
     };
 
     void pass();
+    void answered(ResultCode code);
+    void timedOut();
     void endSequence(bool sendHangUp);
     void lineLost();
     void writeAll(const QByteArray& bytes);
@@ -81,6 +109,8 @@ private:
     Platform& m_platform;
     std::unique_ptr<QSerialPort> m_port;
     QTimer m_poll;
+    QTimer m_limit;
+    std::chrono::milliseconds m_timeLimit;
     QString m_deviceTemplate;
     QByteArray m_reply;
     int m_portNumber = 0;

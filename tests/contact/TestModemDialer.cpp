@@ -96,12 +96,12 @@ private slots:
         QVERIFY(m_dialer->dial(QStringLiteral("555-1234"), 2));
         QCOMPARE(m_modem->readCommand(), QByteArray("ATDT555-1234;\r"));
 
-        m_modem->send("O");
+        m_modem->send("\r\nO");
         QVERIFY(FakeModem::waitFor([&] { return m_statuses.contains(QStringLiteral("Dialing...")); }));
         QCOMPARE(finished.count(), 0);
         QCOMPARE(m_platform->beeps, 0);
 
-        m_modem->send("K");
+        m_modem->send("K\r\n");
         QVERIFY(FakeModem::waitFor([&] { return finished.count() == 1; }));
         QCOMPARE(m_platform->lastMessage(), kPickUp);
         QCOMPARE(m_modem->readCommand(), QByteArray("ATH\r"));
@@ -218,9 +218,43 @@ private slots:
         QCOMPARE(m_modem->readCommand(), QByteArray("ATDT555-1234;\r"));
         QTest::qWait(100);
         QCOMPARE(finished.count(), 0);
-        m_modem->send("OK");
+        m_modem->answer("OK");
         QVERIFY(FakeModem::waitFor([&] { return finished.count() == 1; }));
         QCOMPARE(m_platform->beeps, 1);
+    }
+
+    void modemThatNeverAnswersTimesOut()
+    {
+        // A short limit keeps the test short; what is checked is the outcome.
+        m_dialer->setTimeLimit(std::chrono::milliseconds(200));
+        QSignalSpy finished(m_dialer.get(), &ModemDialer::finished);
+        QVERIFY(m_dialer->dial(QStringLiteral("5551234"), 2));
+        QCOMPARE(m_modem->readCommand(), QByteArray("ATDT5551234;\r"));
+        QVERIFY(FakeModem::waitFor([&] { return finished.count() == 1; }));
+        QCOMPARE(m_platform->messages.size(), 1);
+        QCOMPARE(m_platform->lastMessage(), QStringLiteral("The modem did not answer in time."));
+        QCOMPARE(m_statuses.last(), QStringLiteral("No answer from the modem"));
+        QCOMPARE(m_modem->readCommand(), QByteArray("ATH\r"));
+        QCOMPARE(m_platform->beeps, 0);
+        QVERIFY(!m_dialer->isDialing());
+    }
+
+    void timeLimit_data()
+    {
+        QTest::addColumn<int>("milliseconds");
+        QTest::addColumn<int>("limit");
+        QTest::newRow("ten seconds") << 10000 << 10000;
+        QTest::newRow("zero gives the minute") << 0 << 60000;
+        QTest::newRow("negative gives the minute") << -5 << 60000;
+    }
+
+    void timeLimit()
+    {
+        QFETCH(int, milliseconds);
+        QFETCH(int, limit);
+        QCOMPARE(m_dialer->timeLimit(), std::chrono::milliseconds(60000));
+        m_dialer->setTimeLimit(std::chrono::milliseconds(milliseconds));
+        QCOMPARE(m_dialer->timeLimit(), std::chrono::milliseconds(limit));
     }
 
     void portNotThere_data()

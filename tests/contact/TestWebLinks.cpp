@@ -204,6 +204,28 @@ private slots:
         QCOMPARE(DialNumber(sheet, dialOne, prefix), number);
     }
 
+    void dialTimeout_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("seconds");
+        QTest::newRow("not set") << "" << 60;
+        QTest::newRow("half a minute") << "30" << 30;
+        QTest::newRow("blanks around") << " 90 " << 90;
+        QTest::newRow("zero") << "0" << 60;
+        QTest::newRow("negative") << "-5" << 60;
+        QTest::newRow("not a number") << "soon" << 60;
+        QTest::newRow("out of range") << "100000" << 60;
+    }
+
+    void dialTimeout()
+    {
+        QFETCH(QString, text);
+        QFETCH(int, seconds);
+        SettingsStore settings(settingsPath());
+        settings.WriteSettingText(QStringLiteral("DialTimeout"), text);
+        QCOMPARE(DialSettings::read(settings).dialTimeout, seconds);
+    }
+
     void serialDevice_data()
     {
         QTest::addColumn<QString>("pattern");
