@@ -154,6 +154,66 @@ private slots:
         QCOMPARE(m_modem->drain(), QByteArray());
     }
 
+    void modemReceivesDigitsOnly_data()
+    {
+        QTest::addColumn<QString>("region");
+        QTest::addColumn<QString>("phone");
+        QTest::addColumn<QByteArray>("command");
+        QTest::newRow("separators dropped") << "US" << "555-1234" << QByteArray("ATDT5551234;\r");
+        QTest::newRow("letters on the keypad") << "US" << "1-800-FLOWERS" << QByteArray("ATDT18003569377;\r");
+        QTest::newRow("local number in letters") << "US" << "555-BOOK" << QByteArray("ATDT5552665;\r");
+        QTest::newRow("en dash") << "US" << "555\u20131234" << QByteArray("ATDT5551234;\r");
+        QTest::newRow("two numbers on two lines") << "US" << "555-1234\n555-9876" << QByteArray("ATDT5551234;\r");
+        QTest::newRow("two numbers with a slash") << "US" << "555-1234 / 555-9876" << QByteArray("ATDT5551234;\r");
+        QTest::newRow("label before the number")
+            << "US" << "Tel: (212) 555-0100, Fax: (212) 555-0199" << QByteArray("ATDT2125550100;\r");
+        QTest::newRow("extension left for the handset")
+            << "US" << "(555) 123-4567 ext. 12" << QByteArray("ATDT5551234567;\r");
+        QTest::newRow("own country with the plus sign")
+            << "US" << "+1 (555) 123-4567" << QByteArray("ATDT15551234567;\r");
+        QTest::newRow("abroad") << "US" << "+44 20 7946 0958" << QByteArray("ATDT011442079460958;\r");
+        QTest::newRow("British number at home") << "GB" << "020 7946 0958" << QByteArray("ATDT02079460958;\r");
+        QTest::newRow("abroad from Britain") << "GB" << "+1 555 123 4567" << QByteArray("ATDT0015551234567;\r");
+        QTest::newRow("short number typed as digits") << "US" << "4711" << QByteArray("ATDT4711;\r");
+    }
+
+    void modemReceivesDigitsOnly()
+    {
+        QFETCH(QString, region);
+        QFETCH(QString, phone);
+        QFETCH(QByteArray, command);
+        set("PhoneRegion", region);
+        setPhone(phone);
+        DialDialog* dialog = openDialer();
+        QVERIFY(dialog);
+        QCOMPARE(m_modem->readCommand(), command);
+        QVERIFY(closeDialog(dialog));
+        QCOMPARE(m_modem->readCommand(), QByteArray("ATH\r"));
+        QCOMPARE(m_modem->drain(), QByteArray());
+    }
+
+    void cellWithoutANumber_data()
+    {
+        QTest::addColumn<QString>("phone");
+        QTest::newRow("n/a") << "n/a";
+        QTest::newRow("words") << "call the office";
+        QTest::newRow("dashes") << " - ";
+    }
+
+    void cellWithoutANumber()
+    {
+        QFETCH(QString, phone);
+        setPhone(phone);
+        DialDialog* dialog = openDialer();
+        QVERIFY(dialog);
+        QCOMPARE(dialog->statusText(), QStringLiteral("No phone number to dial"));
+        QVERIFY(child<QPushButton>(dialog, "cmdDial")->isEnabled());
+        QVERIFY(!child<QPushButton>(dialog, "cmdCancel")->isEnabled());
+        QVERIFY(m_platform->messages.isEmpty());
+        QVERIFY(closeDialog(dialog));
+        QCOMPARE(m_modem->drain(), QByteArray());
+    }
+
     void emptyPhoneCellDialsNothing()
     {
         setPhone(QString());
