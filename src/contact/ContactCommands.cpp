@@ -42,7 +42,8 @@ DialDialog* ContactCommands::dialPhone()
     }
     auto* dialog = new DialDialog(m_model.settings(), m_model.platform(), m_window);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
-    dialog->setNumber(DialNumber(m_model.sheet(), dialog->dialOne(), dialog->longDistance()));
+    dialog->setNumber(
+        DialNumber(m_model.sheet(), dialog->dialOne(), dialog->longDistance(), dialog->phoneNumbers()));
     m_dialer = dialog;
     // Modal without a nested event loop: the dialog is shown and the command returns.
     dialog->setWindowModality(Qt::ApplicationModal);

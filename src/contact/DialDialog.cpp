@@ -19,7 +19,8 @@
 namespace quillon {
 
 DialDialog::DialDialog(SettingsStore& settings, Platform& platform, QWidget* parent)
-    : QDialog(parent), m_settings(settings), m_platform(platform), m_dialer(platform)
+    : QDialog(parent), m_settings(settings), m_platform(platform), m_dialer(platform),
+      m_numbers(PhoneNumbers::fromSettings(settings))
 {
     setObjectName(QStringLiteral("frmDial"));
     setWindowTitle(QStringLiteral("Dial Phone"));
@@ -206,8 +207,14 @@ void DialDialog::dialClicked()
         return;
     }
 
+    const QString dialString = m_numbers.dialString(num);
+    if (dialString.isEmpty()) {
+        m_txtStatus->setText(QStringLiteral("No phone number to dial"));
+        dialEnded();
+        return;
+    }
     const int port = SettingToInteger(m_txtPort->text());
-    if (!m_dialer.dial(num, port)) {
+    if (!m_dialer.dial(dialString, port)) {
         setLongForm(true);
         dialEnded();
     }

@@ -2,6 +2,7 @@
 
 #include "contact/DialSettings.h"
 #include "contact/ModemDialer.h"
+#include "contact/PhoneNumbers.h"
 
 #include <QDialog>
 
@@ -20,8 +21,9 @@ class SettingsStore;
  * "Dial Phone" (frmDial): dials the number in txtNum through the modem, or hands it
  * to the system's phone application, as the settings choose.
  *
- * Loading reads "COMMPORT", "LONGDIS" and "DIALONE"; the first showing reads
- * "LONGFORM" and dials at once. Closing it by any means hangs up and saves the
+ * Loading reads "COMMPORT", "LONGDIS", "DIALONE", "DialTimeout" and the home region
+ * "PhoneRegion"; the first showing reads "LONGFORM" and dials at once. The modem
+ * dials the first number in txtNum in digits (PhoneNumbers::dialString()). Closing it by any means hangs up and saves the
  * settings. Its height is 1900 twips with the settings area hidden, 2940 with it shown.
  */
 class DialDialog : public QDialog
@@ -49,6 +51,8 @@ public:
     bool isLongForm() const { return m_longForm; }
     int dialOne() const { return m_dialone; }
     ModemDialer& dialer() { return m_dialer; }
+    /** Phone numbers of the home region the dialer was loaded with. */
+    const PhoneNumbers& phoneNumbers() const { return m_numbers; }
 
     /** Writes "COMMPORT", "LONGDIS", "DIALONE", "LONGFORM" and "DIALMETHOD". */
     void saveSettings();
@@ -72,6 +76,7 @@ private:
     SettingsStore& m_settings;
     Platform& m_platform;
     ModemDialer m_dialer;
+    PhoneNumbers m_numbers;
 
     QLineEdit* m_txtNum = nullptr;
     QLineEdit* m_txtStatus = nullptr;

@@ -1,6 +1,7 @@
 #include "contact/DialSettings.h"
 
 #include "shell/SettingsStore.h"
+#include "contact/PhoneNumbers.h"
 #include "contact/WebLinks.h"
 #include "sheet/RecordSheet.h"
 
@@ -72,9 +73,11 @@ DialMethod DialSettings::methodFromText(const QString& text)
                                                                                     : DialMethod::Modem;
 }
 
-QString DialNumber(const RecordSheet& sheet, int dialOne, const QString& longDistance)
+QString DialNumber(const RecordSheet& sheet, int dialOne, const QString& longDistance, const PhoneNumbers& numbers)
 {
-    const QString phone = CurrentRecordCell(sheet, 5);
+    QString phone = CurrentRecordCell(sheet, 5);
+    if (const std::optional<PhoneNumbers::Number> first = numbers.findFirst(phone))
+        phone = first->text;
     return dialOne != 0 ? longDistance.trimmed() + phone : phone;
 }
 

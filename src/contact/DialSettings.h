@@ -5,6 +5,7 @@
 
 namespace quillon {
 
+class PhoneNumbers;
 class RecordSheet;
 class SettingsStore;
 
@@ -44,11 +45,12 @@ struct DialSettings
 };
 
 /**
- * The number the Dial Phone command puts into the dialer: the phone cell (column 5)
- * of the sheet's current record, preceded by the long-distance prefix without its
- * surrounding blanks when @p dialOne is non-zero. No other character is changed.
+ * The number the Dial Phone command puts into the dialer: the first phone number in
+ * the phone cell (column 5) of the sheet's current record, as written there, or the
+ * cell's text when @p numbers finds none; preceded by the long-distance prefix
+ * without its surrounding blanks when @p dialOne is non-zero.
  */
-QString DialNumber(const RecordSheet& sheet, int dialOne, const QString& longDistance);
+QString DialNumber(const RecordSheet& sheet, int dialOne, const QString& longDistance, const PhoneNumbers& numbers);
 
 /** The serial device for port @p port: @p deviceTemplate with %1 = port - 1
  *  ("/dev/ttyS%1": port 1 is /dev/ttyS0). Empty for a port below 1. */

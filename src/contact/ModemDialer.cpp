@@ -1,6 +1,7 @@
 #include "contact/ModemDialer.h"
 
 #include "contact/DialSettings.h"
+#include "contact/PhoneNumbers.h"
 #include "ui/Platform.h"
 
 #include <QSerialPort>
@@ -113,15 +114,16 @@ std::optional<ModemDialer::ResultCode> ModemDialer::resultCode(QByteArrayView li
 
 QByteArray ModemDialer::dialCommand(const QString& number)
 {
-    // A control character in a cell taken from a web page must not end the command
-    // early and smuggle in another one.
-    QString digits;
+    // Only what a modem dials goes out: a control character in a cell taken from a
+    // web page must not end the command early and smuggle in another one, and a
+    // letter would be taken for a dial modifier.
+    QByteArray digits;
     digits.reserve(number.size());
     for (const QChar c : number) {
-        if (c.unicode() >= 0x20 && c.unicode() != 0x7f)
-            digits += c;
+        if (PhoneNumbers::isDialCharacter(c))
+            digits += char(c.unicode());
     }
-    return QByteArray("ATDT") + digits.toLatin1() + ";\r";
+    return QByteArray("ATDT") + digits + ";\r";
 }
 
 QByteArray ModemDialer::hangUpCommand()

@@ -78,7 +78,8 @@ public:
      *  line, blanks around it and letter case aside ("CONNECT" may carry a speed). */
     static std::optional<ResultCode> resultCode(QByteArrayView line);
 
-    /** The modem commands. */
+    /** The modem commands. The dial command holds the dial characters of @p number
+     *  alone (PhoneNumbers::isDialCharacter()). */
     static QByteArray dialCommand(const QString& number);
     static QByteArray hangUpCommand();
     /** "COM" + port + ": not available. Change the CommPort property to another port." */

@@ -108,13 +108,13 @@ private slots:
         QTest::addColumn<QByteArray>("command");
         QTest::newRow("prefix off") << "0"
                                     << "1"
-                                    << "555-1234" << QByteArray("ATDT555-1234;\r");
+                                    << "555-1234" << QByteArray("ATDT5551234;\r");
         QTest::newRow("prefix on, with blanks") << "1"
                                                 << " 1 "
-                                                << "1555-1234" << QByteArray("ATDT1555-1234;\r");
+                                                << "1555-1234" << QByteArray("ATDT15551234;\r");
         QTest::newRow("not set") << ""
                                  << ""
-                                 << "555-1234" << QByteArray("ATDT555-1234;\r");
+                                 << "555-1234" << QByteArray("ATDT5551234;\r");
     }
 
     void dialPhoneDialsTheCurrentRecord()
@@ -231,7 +231,7 @@ private slots:
         QVERIFY(child<QPushButton>(dialog, "cmdDial")->isEnabled());
         QVERIFY(!child<QPushButton>(dialog, "cmdCancel")->isEnabled());
         QTest::mouseClick(child<QPushButton>(dialog, "cmdDial"), Qt::LeftButton);
-        QCOMPARE(m_modem->readCommand(), QByteArray("ATDT555-9876;\r"));
+        QCOMPARE(m_modem->readCommand(), QByteArray("ATDT5559876;\r"));
         QVERIFY(closeDialog(dialog));
         QCOMPARE(m_modem->readCommand(), QByteArray("ATH\r"));
     }
@@ -241,7 +241,7 @@ private slots:
         setPhone(QStringLiteral("555-1234"));
         DialDialog* dialog = openDialer();
         QVERIFY(dialog);
-        QCOMPARE(m_modem->readCommand(), QByteArray("ATDT555-1234;\r"));
+        QCOMPARE(m_modem->readCommand(), QByteArray("ATDT5551234;\r"));
         m_modem->send("O");
         QVERIFY(FakeModem::waitFor([&] { return dialog->statusText() == QStringLiteral("Dialing..."); }));
 
@@ -255,7 +255,7 @@ private slots:
         // Dial again: the same number goes out, and the K completing the earlier O
         // does not count, since each call starts a new reply.
         QTest::mouseClick(child<QPushButton>(dialog, "cmdDial"), Qt::LeftButton);
-        QCOMPARE(m_modem->readCommand(), QByteArray("ATDT555-1234;\r"));
+        QCOMPARE(m_modem->readCommand(), QByteArray("ATDT5551234;\r"));
         m_modem->send("K");
         QVERIFY(FakeModem::waitFor([&] { return dialog->statusText() == QStringLiteral("Dialing..."); }));
         QVERIFY(m_platform->messages.isEmpty());
@@ -416,7 +416,7 @@ private slots:
         setPhone(QStringLiteral("555-1234"));
         DialDialog* dialog = openDialer();
         QVERIFY(dialog);
-        QCOMPARE(m_modem->readCommand(), QByteArray("ATDT555-1234;\r"));
+        QCOMPARE(m_modem->readCommand(), QByteArray("ATDT5551234;\r"));
         QTest::mouseClick(child<QPushButton>(dialog, "cmdExit"), Qt::LeftButton);
         QCOMPARE(m_modem->readCommand(), QByteArray("ATH\r"));
         QVERIFY(FakeModem::waitFor([&] { return m_commands->dialer() == nullptr; }));

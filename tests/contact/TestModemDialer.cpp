@@ -46,10 +46,14 @@ private slots:
     {
         QTest::addColumn<QString>("number");
         QTest::addColumn<QByteArray>("command");
-        QTest::newRow("local") << "555-1234" << QByteArray("ATDT555-1234;\r");
-        QTest::newRow("long distance") << "1555-1234" << QByteArray("ATDT1555-1234;\r");
+        QTest::newRow("local") << "5551234" << QByteArray("ATDT5551234;\r");
+        QTest::newRow("long distance") << "15551234" << QByteArray("ATDT15551234;\r");
+        QTest::newRow("outside line and a pause") << "9,5551234" << QByteArray("ATDT9,5551234;\r");
+        QTest::newRow("star and hash") << "*67#" << QByteArray("ATDT*67#;\r");
         QTest::newRow("empty") << "" << QByteArray("ATDT;\r");
-        QTest::newRow("line breaks from a web page") << "555\r\nATZ\t1" << QByteArray("ATDT555ATZ1;\r");
+        QTest::newRow("separators dropped") << "555-1234" << QByteArray("ATDT5551234;\r");
+        QTest::newRow("line breaks from a web page") << "555\r\nATZ\t1" << QByteArray("ATDT5551;\r");
+        QTest::newRow("no dial modifiers from letters") << "1-800-FLOWERS" << QByteArray("ATDT1800;\r");
     }
 
     void commands()
@@ -64,8 +68,8 @@ private slots:
     {
         QTest::addColumn<QString>("number");
         QTest::addColumn<QByteArray>("command");
-        QTest::newRow("local") << "555-1234" << QByteArray("ATDT555-1234;\r");
-        QTest::newRow("long distance") << "1555-1234" << QByteArray("ATDT1555-1234;\r");
+        QTest::newRow("local") << "5551234" << QByteArray("ATDT5551234;\r");
+        QTest::newRow("long distance") << "15551234" << QByteArray("ATDT15551234;\r");
     }
 
     void modemAnswersAtOnce()
@@ -93,8 +97,8 @@ private slots:
     void replySplitOverTwoReads()
     {
         QSignalSpy finished(m_dialer.get(), &ModemDialer::finished);
-        QVERIFY(m_dialer->dial(QStringLiteral("555-1234"), 2));
-        QCOMPARE(m_modem->readCommand(), QByteArray("ATDT555-1234;\r"));
+        QVERIFY(m_dialer->dial(QStringLiteral("5551234"), 2));
+        QCOMPARE(m_modem->readCommand(), QByteArray("ATDT5551234;\r"));
 
         m_modem->send("\r\nO");
         QVERIFY(FakeModem::waitFor([&] { return m_statuses.contains(QStringLiteral("Dialing...")); }));
@@ -110,8 +114,8 @@ private slots:
     void modemThatNeverAnswersIsCancelled()
     {
         QSignalSpy finished(m_dialer.get(), &ModemDialer::finished);
-        QVERIFY(m_dialer->dial(QStringLiteral("555-1234"), 2));
-        QCOMPARE(m_modem->readCommand(), QByteArray("ATDT555-1234;\r"));
+        QVERIFY(m_dialer->dial(QStringLiteral("5551234"), 2));
+        QCOMPARE(m_modem->readCommand(), QByteArray("ATDT5551234;\r"));
         m_modem->send("\r\nRING\r\n");
         QVERIFY(FakeModem::waitFor([&] { return m_statuses.contains(QStringLiteral("Dialing...")); }));
         QTest::qWait(100);
@@ -214,8 +218,8 @@ private slots:
     {
         m_dialer->cancel();
         QSignalSpy finished(m_dialer.get(), &ModemDialer::finished);
-        QVERIFY(m_dialer->dial(QStringLiteral("555-1234"), 2));
-        QCOMPARE(m_modem->readCommand(), QByteArray("ATDT555-1234;\r"));
+        QVERIFY(m_dialer->dial(QStringLiteral("5551234"), 2));
+        QCOMPARE(m_modem->readCommand(), QByteArray("ATDT5551234;\r"));
         QTest::qWait(100);
         QCOMPARE(finished.count(), 0);
         m_modem->answer("OK");

@@ -1,5 +1,6 @@
 #include "shell/SettingsStore.h"
 #include "contact/DialSettings.h"
+#include "contact/PhoneNumbers.h"
 #include "contact/WebLinks.h"
 #include "sheet/Document.h"
 #include "sheet/RecordSheet.h"
@@ -182,8 +183,14 @@ private slots:
                                     << "555-1234";
         QTest::newRow("option on, blanks round the prefix") << "555-1234" << 1 << "  1 "
                                                             << "1555-1234";
-        QTest::newRow("cell kept as it is") << " (555) 123 " << 1 << "1"
-                                            << "1 (555) 123 ";
+        QTest::newRow("the number as written") << "(555) 123-4567 ext. 12" << 0 << "1"
+                                               << "(555) 123-4567 ext. 12";
+        QTest::newRow("first of two lines") << "555-1234\n555-9876" << 1 << "1"
+                                            << "1555-1234";
+        QTest::newRow("label left out") << "Tel: 1-800-FLOWERS (toll free)" << 0 << "1"
+                                        << "1-800-FLOWERS";
+        QTest::newRow("no number: cell kept as it is") << " (555) 123 " << 1 << "1"
+                                                      << "1 (555) 123 ";
         QTest::newRow("empty cell") << "" << 0 << "1"
                                     << "";
         QTest::newRow("empty cell, option on") << "" << 1 << "1"
@@ -201,7 +208,7 @@ private slots:
         sheet.setRows(3);
         sheet.setText(1, 5, phone);
         sheet.setCurrentCell(1, 2);
-        QCOMPARE(DialNumber(sheet, dialOne, prefix), number);
+        QCOMPARE(DialNumber(sheet, dialOne, prefix, PhoneNumbers(QStringLiteral("US"))), number);
     }
 
     void dialTimeout_data()
