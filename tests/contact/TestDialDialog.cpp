@@ -423,18 +423,51 @@ private slots:
         QCOMPARE(setting("COMMPORT"), QStringLiteral("2"));
     }
 
+    void phoneApplicationInsteadOfTheModem_data()
+    {
+        QTest::addColumn<QString>("region");
+        QTest::addColumn<QString>("dialOne");
+        QTest::addColumn<QString>("phone");
+        QTest::addColumn<QString>("number"); // in txtNum
+        QTest::addColumn<QByteArray>("url"); // empty: none opened
+        QTest::newRow("extension") << "US" << "0" << "+1 (555) 123-4567 ext. 12" << "+1 (555) 123-4567 ext. 12"
+                                   << QByteArray("tel:+1-555-123-4567;ext=12");
+        QTest::newRow("long-distance prefix") << "US" << "1" << "(555) 123-4567" << "1(555) 123-4567"
+                                              << QByteArray("tel:+1-555-123-4567");
+        QTest::newRow("letters") << "US" << "0" << "1-800-FLOWERS" << "1-800-FLOWERS"
+                                 << QByteArray("tel:+1-800-356-9377");
+        QTest::newRow("first of two numbers") << "US" << "0" << "Tel: 212-555-0100, Fax: 212-555-0199"
+                                              << "212-555-0100" << QByteArray("tel:+1-212-555-0100");
+        QTest::newRow("without its area code") << "US" << "0" << "555-1234" << "555-1234"
+                                               << QByteArray("tel:555-1234;phone-context=+1");
+        QTest::newRow("British") << "GB" << "0" << "020 7946 0958" << "020 7946 0958"
+                                 << QByteArray("tel:+44-20-7946-0958");
+        QTest::newRow("n/a") << "US" << "0" << "n/a" << "n/a" << QByteArray();
+    }
+
     void phoneApplicationInsteadOfTheModem()
     {
+        QFETCH(QString, region);
+        QFETCH(QString, dialOne);
+        QFETCH(QString, phone);
+        QFETCH(QString, number);
+        QFETCH(QByteArray, url);
         set("DIALMETHOD", QStringLiteral("Phone"));
-        set("DIALONE", QStringLiteral("1"));
-        setPhone(QStringLiteral("(555) 123-4567"));
+        set("DIALONE", dialOne);
+        set("PhoneRegion", region);
+        setPhone(phone);
         DialDialog* dialog = openDialer();
         QVERIFY(dialog);
-        QVERIFY(FakeModem::waitFor([&] { return !m_platform->openedUrls.isEmpty(); }));
-        QCOMPARE(m_platform->openedUrls.size(), 1);
-        QCOMPARE(m_platform->openedUrls.first().toEncoded(), QByteArray("tel:1(555)123-4567"));
-        QCOMPARE(dialog->statusText(), QStringLiteral("Dialing - 1(555) 123-4567"));
-        QVERIFY(child<QPushButton>(dialog, "cmdDial")->isEnabled());
+        QVERIFY(FakeModem::waitFor([&] { return child<QPushButton>(dialog, "cmdDial")->isEnabled(); }));
+        QCOMPARE(dialog->number(), number);
+        if (url.isEmpty()) {
+            QVERIFY(m_platform->openedUrls.isEmpty());
+            QCOMPARE(dialog->statusText(), QStringLiteral("No phone number to dial"));
+        } else {
+            QCOMPARE(m_platform->openedUrls.size(), 1);
+            QCOMPARE(m_platform->openedUrls.first().toEncoded(), url);
+            QCOMPARE(dialog->statusText(), QStringLiteral("Dialing - ") + number);
+        }
         QVERIFY(!child<QPushButton>(dialog, "cmdCancel")->isEnabled());
         QVERIFY(closeDialog(dialog));
         QCOMPARE(m_modem->drain(), QByteArray());
