@@ -200,9 +200,11 @@ void DialDialog::dialClicked()
     m_txtStatus->setText(QStringLiteral("Dialing - ") + num);
 
     if (method() == DialMethod::Phone) {
-        const QUrl url = TelUrl(num);
+        const QUrl url = m_numbers.telUrl(num);
         if (url.isValid() && !url.isEmpty())
             m_platform.openUrl(url);
+        else
+            m_txtStatus->setText(QStringLiteral("No phone number to dial"));
         dialEnded();
         return;
     }

@@ -19,7 +19,8 @@ class SettingsStore;
 
 /**
  * "Dial Phone" (frmDial): dials the number in txtNum through the modem, or hands it
- * to the system's phone application, as the settings choose.
+ * to the system's phone application as a "tel:" address (PhoneNumbers::telUrl()),
+ * as the settings choose.
  *
  * Loading reads "COMMPORT", "LONGDIS", "DIALONE", "DialTimeout" and the home region
  * "PhoneRegion"; the first showing reads "LONGFORM" and dials at once. The modem

@@ -22,12 +22,6 @@ QString orDefault(const QString& value, const QString& fallback)
     return value.isEmpty() ? fallback : value;
 }
 
-char keypadDigit(char16_t letter)
-{
-    static const char* const keys = "22233344455566677778889999";
-    return keys[letter - u'a'];
-}
-
 } // namespace
 
 DialSettings DialSettings::read(const SettingsStore& store)
@@ -90,31 +84,6 @@ QString SerialDevicePath(const QString& deviceTemplate, int port)
         return QStringLiteral("COM%1").arg(port);
 #endif
     return QString(deviceTemplate).replace(QLatin1String("%1"), QString::number(port - 1));
-}
-
-QUrl TelUrl(const QString& number)
-{
-    QByteArray out;
-    bool digits = false;
-    for (const QChar c : number) {
-        const char16_t u = c.toLower().unicode();
-        if (u >= u'0' && u <= u'9') {
-            out += char(u);
-            digits = true;
-        } else if (u >= u'a' && u <= u'z') {
-            out += keypadDigit(u);
-            digits = true;
-        } else if (u == u'*' || u == u'-' || u == u'.' || u == u'(' || u == u')') {
-            out += char(u);
-        } else if (u == u'#') {
-            out += "%23";
-        } else if (u == u'+' && !digits && !out.contains('+')) {
-            out += '+';
-        }
-    }
-    if (!digits)
-        return QUrl();
-    return QUrl::fromEncoded(QByteArray("tel:") + out, QUrl::StrictMode);
 }
 
 } // namespace quillon

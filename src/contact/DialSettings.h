@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QString>
-#include <QUrl>
 
 namespace quillon {
 
@@ -55,12 +54,5 @@ QString DialNumber(const RecordSheet& sheet, int dialOne, const QString& longDis
 /** The serial device for port @p port: @p deviceTemplate with %1 = port - 1
  *  ("/dev/ttyS%1": port 1 is /dev/ttyS0). Empty for a port below 1. */
 QString SerialDevicePath(const QString& deviceTemplate, int port);
-
-/**
- * The "tel:" address for @p number: digits, "*", "#", a leading "+" and the visual
- * separators "-", ".", "(", ")" are kept, letters become their keypad digits and
- * everything else is dropped. Empty when no digit remains.
- */
-QUrl TelUrl(const QString& number);
 
 } // namespace quillon

@@ -174,6 +174,41 @@ private slots:
         QCOMPARE(PhoneNumbers(region).dialString(text), dial);
     }
 
+    void telUrl_data()
+    {
+        QTest::addColumn<QString>("region");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QByteArray>("url"); // empty: none
+        QTest::newRow("extension") << "US" << "+1 (555) 123-4567 ext. 12"
+                                   << QByteArray("tel:+1-555-123-4567;ext=12");
+        QTest::newRow("written at home") << "US" << "(555) 123 4567" << QByteArray("tel:+1-555-123-4567");
+        QTest::newRow("dots") << "US" << "555.123.4567" << QByteArray("tel:+1-555-123-4567");
+        QTest::newRow("letters") << "US" << "1-800-FLOWERS" << QByteArray("tel:+1-800-356-9377");
+        QTest::newRow("first of two") << "US" << "555-1234 / 555-9876" << QByteArray("tel:555-1234;phone-context=+1");
+        QTest::newRow("without its area code") << "US" << "555-1234" << QByteArray("tel:555-1234;phone-context=+1");
+        QTest::newRow("local, with an extension")
+            << "US" << "555-1234 x7" << QByteArray("tel:555-1234;ext=7;phone-context=+1");
+        QTest::newRow("British at home") << "GB" << "020 7946 0958" << QByteArray("tel:+44-20-7946-0958");
+        QTest::newRow("German from America") << "US" << "+49 30 1234567" << QByteArray("tel:+49-30-1234567");
+        QTest::newRow("digits that make no number") << "US" << "1555-1234"
+                                                    << QByteArray("tel:1555-1234;phone-context=+1");
+        QTest::newRow("n/a") << "US" << "n/a" << QByteArray();
+        QTest::newRow("star code") << "US" << "*67" << QByteArray();
+        QTest::newRow("query characters") << "US" << "555?x=&1/2" << QByteArray();
+        QTest::newRow("no digits") << "US" << " - " << QByteArray();
+        QTest::newRow("empty") << "US" << "" << QByteArray();
+    }
+
+    void telUrl()
+    {
+        QFETCH(QString, region);
+        QFETCH(QString, text);
+        QFETCH(QByteArray, url);
+        const QUrl tel = PhoneNumbers(region).telUrl(text);
+        QCOMPARE(tel.toEncoded(), url);
+        QCOMPARE(tel.isValid(), !url.isEmpty());
+    }
+
     void keypadDigits_data()
     {
         QTest::addColumn<QString>("text");

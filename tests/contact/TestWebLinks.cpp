@@ -253,28 +253,6 @@ private slots:
         QCOMPARE(SerialDevicePath(pattern, port), device);
     }
 
-    void telAddress_data()
-    {
-        QTest::addColumn<QString>("number");
-        QTest::addColumn<QByteArray>("url");
-        QTest::newRow("local") << "555-1234" << QByteArray("tel:555-1234");
-        QTest::newRow("spaces and brackets") << "(555) 123 4567" << QByteArray("tel:(555)1234567");
-        QTest::newRow("international") << "+1 555.123" << QByteArray("tel:+1555.123");
-        QTest::newRow("second plus dropped") << "+1+555" << QByteArray("tel:+1555");
-        QTest::newRow("letters on the keypad") << "1-800-FLOWERS" << QByteArray("tel:1-800-3569377");
-        QTest::newRow("star and hash") << "*67#9" << QByteArray("tel:*67%239");
-        QTest::newRow("query characters dropped") << "555?x=&1/2" << QByteArray("tel:555912");
-        QTest::newRow("no digits") << " - " << QByteArray();
-        QTest::newRow("empty") << "" << QByteArray();
-    }
-
-    void telAddress()
-    {
-        QFETCH(QString, number);
-        QFETCH(QByteArray, url);
-        QCOMPARE(TelUrl(number).toEncoded(), url);
-    }
-
     void dialSettings()
     {
         SettingsStore settings(settingsPath());
