@@ -495,6 +495,129 @@ private slots:
         QCOMPARE(m_platform->openedUrls.last(), QUrl(QStringLiteral("https://quillon.example.org/")));
     }
 
+    void mapFromTheSettings_data()
+    {
+        QTest::addColumn<QString>("mapUrl");
+        QTest::addColumn<QString>("mapHost");
+        QTest::addColumn<QByteArray>("url");
+        const QByteArray osm("https://www.openstreetmap.org/search?query=Smith+%26+Sons+Rd%2C+New%20York%2C+NY+10001");
+        QTest::newRow("not set: OpenStreetMap") << "" << "" << osm;
+        QTest::newRow("Google Maps")
+            << "https://www.google.com/maps/search/?api=1&query={street}%2C+{city}%2C+{state}+{zip}" << ""
+            << QByteArray("https://www.google.com/maps/search/?api=1&query=Smith+%26+Sons+Rd%2C+New%20York%2C+NY+10001");
+        QTest::newRow("Bing") << "https://www.bing.com/maps?q={street}%2C+{city}%2C+{state}+{zip}" << ""
+                              << QByteArray("https://www.bing.com/maps?q=Smith+%26+Sons+Rd%2C+New%20York%2C+NY+10001");
+        QTest::newRow("own template, another order")
+            << " http://maps.example.org/find?zip={zip}&st={state}&c={city}&s={street} " << ""
+            << QByteArray("http://maps.example.org/find?zip=10001&st=NY&c=New%20York&s=Smith+%26+Sons+Rd");
+        QTest::newRow("a field twice, one left out")
+            << "https://maps.example.org/{state}/{city}?q={street}+{city}" << ""
+            << QByteArray("https://maps.example.org/NY/New%20York?q=Smith+%26+Sons+Rd+New%20York");
+        QTest::newRow("MapHost of an older setup keeps its form")
+            << "" << "http://maps.example.com"
+            << QByteArray("http://maps.example.com/py/maps.py?BFCat=&Pyt=Tmap&newFL=Use+Address+Below"
+                          "&addr=Smith+%26+Sons+Rd&csz=New%20York%2C+NY+10001&Country=us&Get%A0Map=Get+Map");
+        QTest::newRow("MapURL before MapHost")
+            << "https://maps.example.org/?q={street}" << "http://maps.example.com"
+            << QByteArray("https://maps.example.org/?q=Smith+%26+Sons+Rd");
+        QTest::newRow("no scheme") << "maps.example.org/?q={street}" << "" << osm;
+        QTest::newRow("not a web address") << "ftp://maps.example.org/{street}" << "" << osm;
+        QTest::newRow("script") << "javascript:alert({street})" << "" << osm;
+        QTest::newRow("no host") << "https:///?q={street}" << "" << osm;
+        QTest::newRow("nonsense, with a MapHost")
+            << "{street}" << "maps.example.com/"
+            << QByteArray("http://maps.example.com/py/maps.py?BFCat=&Pyt=Tmap&newFL=Use+Address+Below"
+                          "&addr=Smith+%26+Sons+Rd&csz=New%20York%2C+NY+10001&Country=us&Get%A0Map=Get+Map");
+    }
+
+    void mapFromTheSettings()
+    {
+        QFETCH(QString, mapUrl);
+        QFETCH(QString, mapHost);
+        QFETCH(QByteArray, url);
+        RecordSheet& sheet = m_model->sheet();
+        sheet.setText(2, 1, QStringLiteral("Smith & Sons Rd"));
+        sheet.setText(2, 2, QStringLiteral("New York"));
+        sheet.setText(2, 3, QStringLiteral("NY"));
+        sheet.setText(2, 4, QStringLiteral("10001"));
+        sheet.setCurrentCell(2, 0);
+        set("MapURL", mapUrl);
+        set("MapHost", mapHost);
+        m_commands->showMap();
+        QCOMPARE(m_platform->openedUrls.size(), 1);
+        QCOMPARE(m_platform->openedUrls.last().toEncoded(), url);
+    }
+
+    void mapServiceChosenInTheDialer_data()
+    {
+        QTest::addColumn<QString>("mapUrl");
+        QTest::addColumn<QString>("mapHost");
+        QTest::addColumn<QString>("shown");
+        QTest::addColumn<QString>("chosen"); // empty: left as it is
+        QTest::addColumn<QString>("saved");  // "MapURL" afterwards
+        QTest::addColumn<QString>("opened"); // how the map address begins
+        QTest::newRow("not set, left") << "" << "" << "OpenStreetMap" << "" << "" << "https://www.openstreetmap.org/search?query=";
+        QTest::newRow("Google chosen")
+            << "" << "" << "OpenStreetMap" << "Google Maps"
+            << "https://www.google.com/maps/search/?api=1&query={street}%2C+{city}%2C+{state}+{zip}"
+            << "https://www.google.com/maps/search/?api=1&query=";
+        QTest::newRow("Bing chosen")
+            << "" << "" << "OpenStreetMap" << "Bing Maps"
+            << "https://www.bing.com/maps?q={street}%2C+{city}%2C+{state}+{zip}"
+            << "https://www.bing.com/maps?q=";
+        QTest::newRow("Google set, shown")
+            << "https://www.google.com/maps/search/?api=1&query={street}%2C+{city}%2C+{state}+{zip}" << ""
+            << "Google Maps" << ""
+            << "https://www.google.com/maps/search/?api=1&query={street}%2C+{city}%2C+{state}+{zip}"
+            << "https://www.google.com/maps/search/?api=1&query=";
+        QTest::newRow("MapHost left as it is")
+            << "" << "http://maps.example.com" << "As set in the settings file" << "" << ""
+            << "http://maps.example.com/py/maps.py?";
+        QTest::newRow("MapHost replaced by OpenStreetMap")
+            << "" << "http://maps.example.com" << "As set in the settings file" << "OpenStreetMap"
+            << "https://www.openstreetmap.org/search?query={street}%2C+{city}%2C+{state}+{zip}"
+            << "https://www.openstreetmap.org/search?query=";
+        QTest::newRow("own template left as it is")
+            << "https://maps.example.org/?q={street}" << "" << "As set in the settings file" << ""
+            << "https://maps.example.org/?q={street}" << "https://maps.example.org/?q=";
+    }
+
+    void mapServiceChosenInTheDialer()
+    {
+        QFETCH(QString, mapUrl);
+        QFETCH(QString, mapHost);
+        QFETCH(QString, shown);
+        QFETCH(QString, chosen);
+        QFETCH(QString, saved);
+        QFETCH(QString, opened);
+        set("MapURL", mapUrl);
+        set("MapHost", mapHost);
+        set("LONGFORM", QStringLiteral("True"));
+        setPhone(QString());
+        DialDialog* dialog = openDialer();
+        QVERIFY(dialog);
+        auto* services = child<QComboBox>(dialog, "cboMapService");
+        QVERIFY(services);
+        QVERIFY(services->isVisible());
+        QCOMPARE(services->currentText(), shown);
+        QStringList names;
+        for (int i = 0; i < services->count(); ++i)
+            names << services->itemText(i);
+        QVERIFY(names.contains(QStringLiteral("OpenStreetMap")));
+        QVERIFY(names.contains(QStringLiteral("Google Maps")));
+        QVERIFY(names.contains(QStringLiteral("Bing Maps")));
+        if (!chosen.isEmpty())
+            services->setCurrentIndex(services->findText(chosen));
+        QVERIFY(closeDialog(dialog));
+        QCOMPARE(setting("MapURL"), saved);
+        QCOMPARE(setting("MapHost"), mapHost);
+
+        m_commands->showMap();
+        QCOMPARE(m_platform->openedUrls.size(), 1);
+        QVERIFY2(m_platform->openedUrls.last().toString().startsWith(opened),
+                 qPrintable(m_platform->openedUrls.last().toString()));
+    }
+
     void commandsFollowTheWindowsActions()
     {
         QHash<QString, QAction*> actions;
