@@ -58,7 +58,7 @@ DialDialog* ContactCommands::dialer() const
 
 void ContactCommands::showMap()
 {
-    const QString query = WebLinks::mapQueryText(WebLinks::mapHost(m_model.settings()), m_model.sheet());
+    const QString query = WebLinks::mapQueryText(WebLinks::mapTemplate(m_model.settings()), m_model.sheet());
     m_model.platform().openUrl(WebLinks::mapUrl(query));
 }
 

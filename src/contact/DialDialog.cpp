@@ -1,6 +1,7 @@
 #include "contact/DialDialog.h"
 
 #include "shell/SettingsStore.h"
+#include "contact/WebLinks.h"
 #include "ui/Platform.h"
 #include "ui/Twips.h"
 
@@ -65,6 +66,20 @@ DialDialog::DialDialog(SettingsStore& settings, Platform& platform, QWidget* par
     m_cboMethod->addItem(QStringLiteral("Modem on the serial port"), int(DialMethod::Modem));
     m_cboMethod->addItem(QStringLiteral("Phone application (tel: link)"), int(DialMethod::Phone));
 
+    m_cboMapService = new QComboBox(m_settingsArea);
+    m_cboMapService->setObjectName(QStringLiteral("cboMapService"));
+    const QString mapTemplate = WebLinks::mapTemplate(m_settings);
+    for (const WebLinks::MapService& service : WebLinks::mapServices()) {
+        m_cboMapService->addItem(service.name, service.urlTemplate);
+        if (service.urlTemplate == mapTemplate)
+            m_mapServiceLoaded = m_cboMapService->count() - 1;
+    }
+    if (m_mapServiceLoaded < 0) {
+        m_cboMapService->addItem(QStringLiteral("As set in the settings file"), QString());
+        m_mapServiceLoaded = m_cboMapService->count() - 1;
+    }
+    m_cboMapService->setCurrentIndex(m_mapServiceLoaded);
+
     auto* numberLabel = new QLabel(QStringLiteral("&Number:"), this);
     numberLabel->setBuddy(m_txtNum);
     auto* top = new QGridLayout;
@@ -102,6 +117,10 @@ DialDialog::DialDialog(SettingsStore& settings, Platform& platform, QWidget* par
     methodLabel->setBuddy(m_cboMethod);
     area->addWidget(methodLabel, 1, 0);
     area->addWidget(m_cboMethod, 1, 1);
+    auto* mapLabel = new QLabel(QStringLiteral("Street &map:"), m_settingsArea);
+    mapLabel->setBuddy(m_cboMapService);
+    area->addWidget(mapLabel, 2, 0);
+    area->addWidget(m_cboMapService, 2, 1);
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(8, 6, 8, 6);
@@ -262,6 +281,15 @@ void DialDialog::saveSettings()
     s.longForm = m_longForm;
     s.method = method();
     s.write(m_settings);
+
+    // The street map's template is written only when another service was chosen,
+    // so that a template or a map host of the settings file stays as it is.
+    const int service = m_cboMapService->currentIndex();
+    const QString chosen = m_cboMapService->currentData().toString();
+    if (service != m_mapServiceLoaded && !chosen.isEmpty()) {
+        m_settings.WriteSettingText(WebLinks::mapUrlSetting(), chosen);
+        m_mapServiceLoaded = service;
+    }
 }
 
 void DialDialog::done(int result)

@@ -26,6 +26,9 @@ class SettingsStore;
  * "PhoneRegion"; the first showing reads "LONGFORM" and dials at once. The modem
  * dials the first number in txtNum in digits (PhoneNumbers::dialString()). Closing it by any means hangs up and saves the
  * settings. Its height is 1900 twips with the settings area hidden, 2940 with it shown.
+ * The settings area also offers the street-map services (cboMapService) for the
+ * map command; a template or a "MapHost" of the settings file that is none of them
+ * shows as "As set in the settings file" and is kept until another is chosen.
  */
 class DialDialog : public QDialog
 {
@@ -55,7 +58,8 @@ public:
     /** Phone numbers of the home region the dialer was loaded with. */
     const PhoneNumbers& phoneNumbers() const { return m_numbers; }
 
-    /** Writes "COMMPORT", "LONGDIS", "DIALONE", "LONGFORM" and "DIALMETHOD". */
+    /** Writes "COMMPORT", "LONGDIS", "DIALONE", "LONGFORM" and "DIALMETHOD", and
+     *  "MapURL" when another street-map service was chosen. */
     void saveSettings();
 
     /** Twips to pixels of this dialog's screen, vertically. */
@@ -85,6 +89,7 @@ private:
     QLineEdit* m_txtLongDis = nullptr;
     QCheckBox* m_chkDialOne = nullptr;
     QComboBox* m_cboMethod = nullptr;
+    QComboBox* m_cboMapService = nullptr;
     QPushButton* m_cmdDial = nullptr;
     QPushButton* m_cmdCancel = nullptr;
     QPushButton* m_cmdExit = nullptr;
@@ -92,6 +97,7 @@ private:
     QToolButton* m_cmdSet = nullptr;
     QWidget* m_settingsArea = nullptr;
 
+    int m_mapServiceLoaded = -1; ///< the street-map entry shown at load or last saved
     int m_dialone = 0;
     bool m_longForm = false;
     bool m_activated = false;

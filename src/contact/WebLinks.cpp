@@ -20,9 +20,19 @@ QUrl userUrl(const QString& text)
 
 } // namespace
 
-QString WebLinks::defaultMapHost()
+QList<WebLinks::MapService> WebLinks::mapServices()
 {
-    return QStringLiteral("http://maps.yahoo.com");
+    return {
+        {QStringLiteral("OpenStreetMap"), defaultMapTemplate()},
+        {QStringLiteral("Google Maps"),
+         QStringLiteral("https://www.google.com/maps/search/?api=1&query={street}%2C+{city}%2C+{state}+{zip}")},
+        {QStringLiteral("Bing Maps"), QStringLiteral("https://www.bing.com/maps?q={street}%2C+{city}%2C+{state}+{zip}")},
+    };
+}
+
+QString WebLinks::defaultMapTemplate()
+{
+    return QStringLiteral("https://www.openstreetmap.org/search?query={street}%2C+{city}%2C+{state}+{zip}");
 }
 
 QString WebLinks::defaultHomePage()
@@ -30,14 +40,34 @@ QString WebLinks::defaultHomePage()
     return QStringLiteral("https://quillon.example.org/");
 }
 
-QString WebLinks::mapHost(const SettingsStore& settings)
+bool WebLinks::isMapTemplate(const QString& urlTemplate)
 {
-    QString host = settingOr(settings, mapHostSetting(), defaultMapHost());
-    if (!host.contains(QLatin1String("://")))
-        host.prepend(QLatin1String("http://"));
-    while (host.endsWith(QLatin1Char('/')))
-        host.chop(1);
-    return host;
+    const QUrl url = mapUrl(mapQueryText(urlTemplate, QString(), QString(), QString(), QString()));
+    const QString scheme = url.scheme().toLower();
+    return url.isValid() && (scheme == QLatin1String("http") || scheme == QLatin1String("https"))
+           && !url.host().isEmpty();
+}
+
+QString WebLinks::hostMapTemplate(const QString& host)
+{
+    QString t = host.trimmed();
+    if (!t.contains(QLatin1String("://")))
+        t.prepend(QLatin1String("http://"));
+    while (t.endsWith(QLatin1Char('/')))
+        t.chop(1);
+    return t + QLatin1String("/py/maps.py?BFCat=&Pyt=Tmap&newFL=Use+Address+Below&addr={street}"
+                             "&csz={city}%2C+{state}+{zip}&Country=us&Get%A0Map=Get+Map");
+}
+
+QString WebLinks::mapTemplate(const SettingsStore& settings)
+{
+    const QString configured = settings.ReadSettingText(mapUrlSetting()).trimmed();
+    if (isMapTemplate(configured))
+        return configured;
+    const QString host = settings.ReadSettingText(mapHostSetting()).trimmed();
+    if (!host.isEmpty() && isMapTemplate(hostMapTemplate(host)))
+        return hostMapTemplate(host);
+    return defaultMapTemplate();
 }
 
 QUrl WebLinks::homePage(const SettingsStore& settings)
@@ -65,12 +95,9 @@ QString WebLinks::encodeQueryValue(QStringView text)
     return out;
 }
 
-QString WebLinks::mapQueryText(const QString& host, const QString& street, const QString& city,
+QString WebLinks::mapQueryText(const QString& urlTemplate, const QString& street, const QString& city,
                                const QString& state, const QString& zip)
 {
-    QString query = host;
-    query += QLatin1String("/py/maps.py?BFCat=&Pyt=Tmap&newFL=Use+Address+Below&addr=");
-
     QString addr = encodeQueryValue(street);
     int replaced = 0;
     for (qsizetype i = 0; i < addr.size() && replaced < 99; ++i) {
@@ -79,20 +106,37 @@ QString WebLinks::mapQueryText(const QString& host, const QString& street, const
             ++replaced;
         }
     }
-    query += addr;
-    query += QLatin1String("&csz=");
-    query += encodeQueryValue(city);
-    query += QLatin1String("%2C+");
-    query += encodeQueryValue(state);
-    query += QLatin1Char('+');
-    query += encodeQueryValue(zip);
-    query += QLatin1String("&Country=us&Get%A0Map=Get+Map");
+    const std::pair<QLatin1String, QString> fields[] = {
+        {QLatin1String("{street}"), addr},
+        {QLatin1String("{city}"), encodeQueryValue(city)},
+        {QLatin1String("{state}"), encodeQueryValue(state)},
+        {QLatin1String("{zip}"), encodeQueryValue(zip)},
+    };
+    // One pass over the template, so a cell text that reads like a placeholder
+    // stays what it is.
+    QString query;
+    query.reserve(urlTemplate.size() + addr.size() + city.size() + state.size() + zip.size());
+    for (qsizetype i = 0; i < urlTemplate.size();) {
+        bool matched = false;
+        if (urlTemplate.at(i) == QLatin1Char('{')) {
+            for (const auto& [placeholder, value] : fields) {
+                if (QStringView(urlTemplate).sliced(i).startsWith(placeholder)) {
+                    query += value;
+                    i += placeholder.size();
+                    matched = true;
+                    break;
+                }
+            }
+        }
+        if (!matched)
+            query += urlTemplate.at(i++);
+    }
     return query;
 }
 
-QString WebLinks::mapQueryText(const QString& host, const RecordSheet& sheet)
+QString WebLinks::mapQueryText(const QString& urlTemplate, const RecordSheet& sheet)
 {
-    return mapQueryText(host, CurrentRecordCell(sheet, 1), CurrentRecordCell(sheet, 2),
+    return mapQueryText(urlTemplate, CurrentRecordCell(sheet, 1), CurrentRecordCell(sheet, 2),
                         CurrentRecordCell(sheet, 3), CurrentRecordCell(sheet, 4));
 }
 

@@ -12,7 +12,10 @@ using namespace quillon;
 
 namespace {
 
-const QString kHost = QStringLiteral("http://maps.example.com");
+// The form of the map query that a "MapHost" setting keeps.
+const QString kTemplate =
+    QStringLiteral("http://maps.example.com/py/maps.py?BFCat=&Pyt=Tmap&newFL=Use+Address+Below&addr={street}"
+                   "&csz={city}%2C+{state}+{zip}&Country=us&Get%A0Map=Get+Map");
 const QString kHead =
     QStringLiteral("http://maps.example.com/py/maps.py?BFCat=&Pyt=Tmap&newFL=Use+Address+Below&addr=");
 const QString kTail = QStringLiteral("&Country=us&Get%A0Map=Get+Map");
@@ -86,13 +89,13 @@ private slots:
         QFETCH(QString, state);
         QFETCH(QString, zip);
         QFETCH(QString, query);
-        QCOMPARE(WebLinks::mapQueryText(kHost, street, city, state, zip), kHead + query + kTail);
+        QCOMPARE(WebLinks::mapQueryText(kTemplate, street, city, state, zip), kHead + query + kTail);
     }
 
     void mapQueryKeepsSpacesAfterThe99th()
     {
         const QString street = QString(120, QLatin1Char(' '));
-        const QString text = WebLinks::mapQueryText(kHost, street, QString(), QString(), QString());
+        const QString text = WebLinks::mapQueryText(kTemplate, street, QString(), QString(), QString());
         QCOMPARE(text, kHead + QString(99, QLatin1Char('+')) + QString(21, QLatin1Char(' ')) +
                            QStringLiteral("&csz=%2C++") + kTail);
     }
@@ -123,7 +126,7 @@ private slots:
         QFETCH(QString, city);
         QFETCH(QByteArray, encoded);
         const QUrl url = WebLinks::mapUrl(
-            WebLinks::mapQueryText(kHost, street, city, QStringLiteral("IL"), QStringLiteral("10001")));
+            WebLinks::mapQueryText(kTemplate, street, city, QStringLiteral("IL"), QStringLiteral("10001")));
         QVERIFY(url.isValid());
         QCOMPARE(url.host(), QStringLiteral("maps.example.com"));
         QCOMPARE(url.toEncoded(),
@@ -155,22 +158,107 @@ private slots:
         sheet.setText(2, 4, QStringLiteral("10001"));
         sheet.setCols(cols);
         sheet.setCurrentCell(row, 0);
-        QCOMPARE(WebLinks::mapQueryText(kHost, sheet), kHead + query + kTail);
+        QCOMPARE(WebLinks::mapQueryText(kTemplate, sheet), kHead + query + kTail);
+    }
+
+    void templateFields_data()
+    {
+        QTest::addColumn<QString>("urlTemplate");
+        QTest::addColumn<QString>("street");
+        QTest::addColumn<QByteArray>("url");
+        QTest::newRow("each field") << "https://m.example/?s={street}&c={city}&st={state}&z={zip}"
+                                    << "1 Elm St" << QByteArray("https://m.example/?s=1+Elm+St&c=New%20York&st=NY&z=10002");
+        QTest::newRow("no field") << "https://m.example/" << "1 Elm St" << QByteArray("https://m.example/");
+        QTest::newRow("unknown placeholder kept") << "https://m.example/?q={street}&n={name}"
+                                                  << "1 Elm" << QByteArray("https://m.example/?q=1+Elm&n=%7Bname%7D");
+        QTest::newRow("placeholder in a cell stays text")
+            << "https://m.example/?q={street}&c={city}" << "{city}"
+            << QByteArray("https://m.example/?q=%7Bcity%7D&c=New%20York");
+        QTest::newRow("upper case is no placeholder") << "https://m.example/?q={STREET}" << "1 Elm"
+                                                      << QByteArray("https://m.example/?q=%7BSTREET%7D");
+    }
+
+    void templateFields()
+    {
+        QFETCH(QString, urlTemplate);
+        QFETCH(QString, street);
+        QFETCH(QByteArray, url);
+        const QString text = WebLinks::mapQueryText(urlTemplate, street, QStringLiteral("New York"),
+                                                    QStringLiteral("NY"), QStringLiteral("10002"));
+        QCOMPARE(WebLinks::mapUrl(text).toEncoded(), url);
+    }
+
+    void hostTemplate_data()
+    {
+        QTest::addColumn<QString>("host");
+        QTest::newRow("as it is") << "http://maps.example.com";
+        QTest::newRow("no scheme") << "maps.example.com";
+        QTest::newRow("trailing slashes") << "http://maps.example.com//";
+        QTest::newRow("blanks around") << " maps.example.com/ ";
+    }
+
+    void hostTemplate()
+    {
+        QFETCH(QString, host);
+        QCOMPARE(WebLinks::hostMapTemplate(host), kTemplate);
+    }
+
+    void mapTemplates_data()
+    {
+        QTest::addColumn<QString>("urlTemplate");
+        QTest::addColumn<bool>("usable");
+        QTest::newRow("https") << "https://www.openstreetmap.org/search?query={street}" << true;
+        QTest::newRow("http, upper case") << "HTTP://maps.example.org/{zip}" << true;
+        QTest::newRow("empty") << "" << false;
+        QTest::newRow("no scheme") << "www.openstreetmap.org/search?query={street}" << false;
+        QTest::newRow("ftp") << "ftp://maps.example.org/{zip}" << false;
+        QTest::newRow("file") << "file:///etc/passwd" << false;
+        QTest::newRow("script") << "javascript:alert({street})" << false;
+        QTest::newRow("no host") << "https:///{street}" << false;
+        QTest::newRow("placeholder alone") << "{street}" << false;
+    }
+
+    void mapTemplates()
+    {
+        QFETCH(QString, urlTemplate);
+        QFETCH(bool, usable);
+        QCOMPARE(WebLinks::isMapTemplate(urlTemplate), usable);
+    }
+
+    void mapServices()
+    {
+        const QList<WebLinks::MapService> services = WebLinks::mapServices();
+        QStringList names;
+        for (const WebLinks::MapService& s : services) {
+            names << s.name;
+            QVERIFY2(WebLinks::isMapTemplate(s.urlTemplate), qPrintable(s.urlTemplate));
+            for (const char* field : {"{street}", "{city}", "{state}", "{zip}"})
+                QVERIFY2(s.urlTemplate.contains(QLatin1String(field)), qPrintable(s.urlTemplate));
+        }
+        QCOMPARE(names, QStringList({QStringLiteral("OpenStreetMap"), QStringLiteral("Google Maps"),
+                                     QStringLiteral("Bing Maps")}));
+        QVERIFY(services.first().urlTemplate.startsWith(QLatin1String("https://www.openstreetmap.org/")));
     }
 
     void addressSettings()
     {
         SettingsStore settings(settingsPath());
-        QCOMPARE(WebLinks::mapHost(settings), WebLinks::defaultMapHost());
-        QCOMPARE(WebLinks::homePage(settings), QUrl(WebLinks::defaultHomePage()));
+        QCOMPARE(WebLinks::mapTemplate(settings),
+                 QStringLiteral("https://www.openstreetmap.org/search?query={street}%2C+{city}%2C+{state}+{zip}"));
+        QCOMPARE(WebLinks::homePage(settings), QUrl(QStringLiteral("https://quillon.example.org/")));
         QVERIFY(WebLinks::guidePage(settings).isEmpty());
 
-        settings.WriteSettingText(QStringLiteral("MapHost"), QStringLiteral("maps.example.net/"));
+        settings.WriteSettingText(QStringLiteral("MapHost"), QStringLiteral("maps.example.com/"));
         settings.WriteSettingText(QStringLiteral("HomePage"), QStringLiteral("https://example.org/q"));
         settings.WriteSettingText(QStringLiteral("GuideURL"), QStringLiteral("https://example.org/guide"));
-        QCOMPARE(WebLinks::mapHost(settings), QStringLiteral("http://maps.example.net"));
+        QCOMPARE(WebLinks::mapTemplate(settings), kTemplate);
         QCOMPARE(WebLinks::homePage(settings), QUrl(QStringLiteral("https://example.org/q")));
         QCOMPARE(WebLinks::guidePage(settings), QUrl(QStringLiteral("https://example.org/guide")));
+
+        settings.WriteSettingText(QStringLiteral("MapURL"), QStringLiteral("https://maps.example.org/?q={street}"));
+        QCOMPARE(WebLinks::mapTemplate(settings), QStringLiteral("https://maps.example.org/?q={street}"));
+        settings.WriteSettingText(QStringLiteral("MapURL"), QStringLiteral("maps.example.org/?q={street}"));
+        QCOMPARE(WebLinks::mapTemplate(settings), kTemplate);
     }
 
     void dialNumber_data()
