@@ -59,11 +59,13 @@ QString digitsOnly(const std::string& text)
 // over: digits (the last one, or a closing bracket, right before the letters or
 // before a "-" or "." in front of them), then groups of letters and digits joined by
 // "-" or ".". libphonenumber then decides whether it is one (three digits first,
-// three letters at least, a possible number).
+// three letters at least, a possible number). The parts are bounded, as numbers are
+// short, so that a long text of digits and blanks is scanned in linear time.
 const QRegularExpression& vanityPattern()
 {
-    static const QRegularExpression pattern(QStringLiteral(
-        "(?<![\\p{L}\\p{N}])(?:\\+ ?)?\\(?\\d(?:[\\d().\\- ]*[\\d)])?[\\-.]?[A-Za-z][A-Za-z\\d]*(?:[\\-.][A-Za-z\\d]+)*"));
+    static const QRegularExpression pattern(
+        QStringLiteral("(?<![\\p{L}\\p{N}])(?:\\+ ?)?\\(?\\d(?:[\\d().\\- ]{0,24}[\\d)])?[\\-.]?"
+                       "[A-Za-z][A-Za-z\\d]{0,15}(?:[\\-.][A-Za-z\\d]{1,15}){0,4}"));
     return pattern;
 }
 
@@ -163,6 +165,7 @@ std::optional<PhoneNumbers::Number> PhoneNumbers::read(const std::string& raw, q
     n.extension = fromStd(number->extension());
     n.withCountryCode = number->country_code_source() != PhoneNumber::FROM_DEFAULT_COUNTRY;
     n.localOnly = possible == PhoneNumberUtil::IS_POSSIBLE_LOCAL_ONLY;
+    n.valid = util().IsValidNumber(*number);
     n.m_number = std::move(number);
     return n;
 }
@@ -183,21 +186,39 @@ QList<PhoneNumbers::Number> PhoneNumbers::find(QStringView text, int limit) cons
             found.append(*n);
     }
 
-    auto overlaps = [&found](qsizetype start, qsizetype length) {
-        return std::any_of(found.cbegin(), found.cend(), [&](const Number& n) {
-            return start < n.start + n.length && n.start < start + length;
-        });
+    // Numbers in letters, which the matcher passes over. Where one overlaps what the
+    // matcher took for a number ("24/7 1-800" in "24/7 1-800-FLOWERS"), the valid
+    // one of the two stays.
+    auto overlapping = [&found](qsizetype start, qsizetype length) {
+        QList<qsizetype> at;
+        for (qsizetype i = 0; i < found.size(); ++i) {
+            if (start < found.at(i).start + found.at(i).length && found.at(i).start < start + length)
+                at.append(i);
+        }
+        return at;
     };
-    QRegularExpressionMatchIterator it = vanityPattern().globalMatch(text);
-    while (it.hasNext()) {
-        const QRegularExpressionMatch m = it.next();
-        if (overlaps(m.capturedStart(), m.capturedLength()))
-            continue;
+    // A candidate that is no number may have taken in digits before one: the search
+    // goes on from its next character then.
+    for (qsizetype from = 0; from < text.size();) {
+        const QRegularExpressionMatch m = vanityPattern().match(text, from);
+        if (!m.hasMatch())
+            break;
+        from = m.capturedStart() + 1;
         const std::string raw = toStd(m.capturedView());
         if (!util().IsAlphaNumber(raw))
             continue;
-        if (auto n = read(raw, m.capturedStart()))
-            found.append(*n);
+        const std::optional<Number> n = read(raw, m.capturedStart());
+        if (!n)
+            continue;
+        const QList<qsizetype> overlapped = overlapping(n->start, n->length);
+        const bool better = std::none_of(overlapped.cbegin(), overlapped.cend(),
+                                         [&](qsizetype i) { return found.at(i).valid || !n->valid; });
+        if (!overlapped.isEmpty() && !better)
+            continue;
+        for (auto i = overlapped.crbegin(); i != overlapped.crend(); ++i)
+            found.removeAt(*i);
+        found.append(*n);
+        from = m.capturedEnd();
     }
 
     std::stable_sort(found.begin(), found.end(),

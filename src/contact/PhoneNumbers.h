@@ -56,6 +56,9 @@ public:
         bool withCountryCode = false;
         /** Possible only as a local number: the area code is missing. */
         bool localOnly = false;
+        /** A number in use by the numbering plan of its country, not only one of the
+         *  right length. */
+        bool valid = false;
 
     private:
         friend class PhoneNumbers;

@@ -141,6 +141,7 @@ private slots:
         QTest::newRow("OK after other text") << true << "555" << QByteArray("\r\nNOT OK\r\n");
         QTest::newRow("O and K on two lines") << true << "555" << QByteArray("\r\nO\r\nK\r\n");
         QTest::newRow("ring") << true << "555" << QByteArray("\r\nRING\r\n");
+        QTest::newRow("a long line without an end") << true << "555" << QByteArray(5000, 'K');
     }
 
     void echoAndOtherLinesAreNotTheAnswer()

@@ -32,6 +32,10 @@ private slots:
                                             << "+1 (555) 123-4567 ext. 12" << "5551234567" << "12";
         QTest::newRow("letters on the keypad") << "US" << "Order at 1-800-FLOWERS" << 9 << "1-800-FLOWERS"
                                                << "8003569377" << "";
+        QTest::newRow("letters after other digits") << "US" << "24/7 1-800-FLOWERS" << 5 << "1-800-FLOWERS"
+                                                    << "8003569377" << "";
+        QTest::newRow("after a long text") << "US" << QString(QStringLiteral("1 2 3 ").repeated(2000) + QStringLiteral("Tel. 1-800-FLOWERS"))
+                                           << 12005 << "1-800-FLOWERS" << "8003569377" << "";
         QTest::newRow("letters after a number") << "US" << "555-1234 or 1-800-FLOWERS" << 0 << "555-1234"
                                                 << "5551234" << "";
         QTest::newRow("en dash") << "US" << "555\u20131234" << 0 << "555\u20131234" << "5551234" << "";
