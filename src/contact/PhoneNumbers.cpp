@@ -1,6 +1,6 @@
 #include "contact/PhoneNumbers.h"
 
-#include "app/SettingsStore.h"
+#include "shell/SettingsStore.h"
 
 #include <QLocale>
 #include <QRegularExpression>
