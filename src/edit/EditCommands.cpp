@@ -8,6 +8,7 @@
 #include "ui/Platform.h"
 
 #include <algorithm>
+#include <new>
 
 namespace quillon {
 
@@ -17,6 +18,12 @@ const QString& caption()
 {
     static const QString text = QStringLiteral("Quillon");
     return text;
+}
+
+/** Tells that a long command found too little memory and changed nothing. */
+void reportNoMemory(Platform& platform, const QString& text)
+{
+    platform.message(caption(), text, Platform::Ok, Platform::Critical);
 }
 
 QString toolButton(const char* key)
@@ -638,12 +645,26 @@ void EditCommands::sortByTitle(int col)
         return;
     // The arrow in the title tells the order of the last sort of this column.
     const bool ascending = !(doc.SortedColumn() == col && sheet.style(0, col).picture == PictureUp);
-    if (doc.SortedColumn() >= 0 && doc.SortedColumn() < sheet.cols())
-        sheet.setHeaderPicture(doc.SortedColumn(), PictureNone);
+    bool sorted = false;
     {
         LongWork work(m_model.platform(), qint64(sheet.recordCount()) * 2);
-        sheet.applyRecordOrder(TypedRecordOrder(sheet, col, ascending));
+        std::vector<int> order;
+        // The order is worked out (on two threads for a large sheet) before anything
+        // changes, so memory running out there leaves the records as they were.
+        try {
+            order = TypedRecordOrder(sheet, col, ascending);
+            sorted = true;
+        } catch (const std::bad_alloc&) {
+        }
+        if (sorted)
+            sheet.applyRecordOrder(order);
     }
+    if (!sorted) {
+        reportNoMemory(m_model.platform(), QStringLiteral("There is not enough memory to sort the records; they were left as they were."));
+        return;
+    }
+    if (doc.SortedColumn() >= 0 && doc.SortedColumn() < sheet.cols())
+        sheet.setHeaderPicture(doc.SortedColumn(), PictureNone);
     sheet.setHeaderPicture(col, ascending ? PictureUp : PictureDown);
     doc.setSortedColumn(col);
     doc.MarkEdited(false);
@@ -660,11 +681,24 @@ void EditCommands::deleteDuplicates()
     if (answer != Platform::Yes)
         return;
     RecordSheet& sheet = m_model.sheet();
+    bool sorted = false;
     {
         LongWork work(m_model.platform(), qint64(sheet.recordCount()) * 2);
-        ExactOrder exact = ExactRecordOrder(sheet);
-        sheet.applyRecordOrder(exact.order);
-        sheet.removeRowSet(std::move(exact.duplicateRows));
+        ExactOrder exact;
+        try {
+            exact = ExactRecordOrder(sheet);
+            sorted = true;
+        } catch (const std::bad_alloc&) {
+        }
+        if (sorted) {
+            sheet.applyRecordOrder(exact.order);
+            sheet.removeRowSet(std::move(exact.duplicateRows));
+        }
+    }
+    if (!sorted) {
+        reportNoMemory(
+            m_model.platform(), QStringLiteral("There is not enough memory to look for duplicates; the records were left as they were."));
+        return;
     }
     sheet.setCurrentCell(sheet.rows() - 1, 0);
     m_model.fa_Click();

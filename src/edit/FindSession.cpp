@@ -5,6 +5,8 @@
 #include "sheet/TextFinder.h"
 #include "ui/Platform.h"
 
+#include <new>
+
 namespace quillon {
 
 FindSession::FindSession(MainModel& model, QObject* parent) : QObject(parent), m_model(model) {}
@@ -49,9 +51,21 @@ void FindSession::findNext()
     }
 
     CellPosition hit;
+    bool searched = false;
     {
         LongWork work(m_model.platform(), qint64(sheet.recordCount()) * std::max(lastCol - m_column + 1, 0));
-        hit = FindCell(sheet, CellMatcher(m_text, m_matchCase), m_column, m_nextRow);
+        // A large search runs on two threads; memory running out on either comes back here.
+        try {
+            hit = FindCell(sheet, CellMatcher(m_text, m_matchCase), m_column, m_nextRow);
+            searched = true;
+        } catch (const std::bad_alloc&) {
+        }
+    }
+    if (!searched) {
+        m_model.platform().message(QStringLiteral("Quillon"),
+                                   QStringLiteral("There is not enough memory to search the sheet."), Platform::Ok,
+                                   Platform::Critical);
+        return;
     }
     if (hit.isValid()) {
         sheet.setCurrentCell(hit.row, hit.col);

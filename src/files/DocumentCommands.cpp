@@ -13,12 +13,32 @@
 #include <QThread>
 
 #include <algorithm>
+#include <new>
+#include <stdexcept>
 
 namespace quillon {
 
 namespace {
 
 const QString kTitlePrefix = QStringLiteral("Quillon -- ");
+
+/**
+ * Runs a file job's work. Memory that runs out on the way (a file larger than the
+ * machine can hold) fails the job like any other reason: the work has only touched
+ * its staging sheet or the temporary file of its save, both let go as the failure
+ * unwinds, so the document stays as it was.
+ */
+bool runWork(const std::function<bool(const GridProgress&, QString*)>& work, const GridProgress& progress,
+             const QString& noMemory, QString* error)
+{
+    try {
+        return work(progress, error);
+    } catch (const std::bad_alloc&) {
+    } catch (const std::length_error&) {
+    }
+    *error = noMemory;
+    return false;
+}
 
 } // namespace
 
@@ -28,6 +48,7 @@ struct DocumentCommands::Job
     qint64 size = 0;
     std::function<bool(const GridProgress&, QString*)> work;
     std::function<void(bool, const QString&)> done;
+    QString noMemory; ///< the reason when memory runs out
     bool ok = false;
     QString error;
 };
@@ -91,7 +112,7 @@ void DocumentCommands::run(std::shared_ptr<Job> job)
     Platform& platform = m_model.platform();
     if (job->size <= m_threshold) {
         BusyScope busy(platform);
-        job->ok = job->work({}, &job->error);
+        job->ok = runWork(job->work, {}, job->noMemory, &job->error);
         job->done(job->ok, job->error);
         return;
     }
@@ -105,7 +126,8 @@ void DocumentCommands::run(std::shared_ptr<Job> job)
             QMetaObject::invokeMethod(this, [this, percent] { emit jobProgressed(percent); }, Qt::QueuedConnection);
         return true;
     };
-    m_thread = QThread::create([job, progress] { job->ok = job->work(progress, &job->error); });
+    m_thread = QThread::create(
+        [job, progress] { job->ok = runWork(job->work, progress, job->noMemory, &job->error); });
     connect(m_thread, &QThread::finished, this, [this, job] {
         m_thread->deleteLater();
         m_thread = nullptr;
@@ -128,6 +150,7 @@ void DocumentCommands::read(const QString& path, int format,
     m_staging = std::make_unique<RecordSheet>();
     auto job = std::make_shared<Job>();
     job->label = tr("Reading %1").arg(QFileInfo(path).fileName());
+    job->noMemory = tr("There is not enough memory to read it.");
     job->size = QFileInfo(path).size();
     RecordSheet* staging = m_staging.get();
     job->work = [path, format, staging](const GridProgress& progress, QString* error) {
@@ -142,6 +165,7 @@ void DocumentCommands::write(const QString& path, int format, const QString& cap
     const RecordSheet& sheet = m_model.sheet();
     auto job = std::make_shared<Job>();
     job->label = tr("Saving %1").arg(QFileInfo(path).fileName());
+    job->noMemory = tr("There is not enough memory to write it.");
     job->size = qint64(sheet.rows()) * sheet.cols();
     for (int c = 0; c < sheet.cols(); ++c)
         job->size += qint64(sheet.textColumn(c).arenaBytes() - sheet.textColumn(c).garbageBytes());

@@ -30,7 +30,8 @@ class RecordSheet;
  * A file larger than backgroundThreshold() is read or written in a worker thread;
  * the command then finishes later, on this object's thread, and isBusy() is true
  * in between: the window shows jobProgressed() and keeps the user from changing
- * the sheet meanwhile. Smaller files are done at once.
+ * the sheet meanwhile. Smaller files are done at once. Either way a read or write
+ * that runs out of memory fails with a message like any other, and changes nothing.
  */
 class DocumentCommands : public QObject
 {

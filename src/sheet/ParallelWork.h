@@ -2,23 +2,44 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <exception>
 #include <thread>
 #include <vector>
 
 namespace quillon {
 
 /** Runs work(part, parts) for part 0 .. parts-1, part 0 on the calling thread and the
- *  others on threads of their own; returns when all are done. */
+ *  others on threads of their own; returns when all are done. When a part fails with
+ *  an exception (memory running out: std::bad_alloc), the others still run to their
+ *  end, and then the first failure is thrown again on the calling thread, for the
+ *  command that asked for the work to report. */
 template<typename F> void RunInParallel(size_t parts, F&& work)
 {
     parts = std::max<size_t>(parts, 1);
+    std::vector<std::exception_ptr> failures(parts);
+    const auto runPart = [&work, &failures, parts](size_t p) {
+        try {
+            work(p, parts);
+        } catch (...) {
+            failures[p] = std::current_exception();
+        }
+    };
     std::vector<std::thread> threads;
-    threads.reserve(parts - 1);
-    for (size_t p = 1; p < parts; ++p)
-        threads.emplace_back([&work, p, parts] { work(p, parts); });
-    work(0, parts);
+    try {
+        threads.reserve(parts - 1);
+        for (size_t p = 1; p < parts; ++p)
+            threads.emplace_back(runPart, p);
+    } catch (...) {
+        // No memory or no thread for another part: the parts not started run here.
+        for (size_t p = threads.size() + 1; p < parts; ++p)
+            runPart(p);
+    }
+    runPart(0);
     for (auto& t : threads)
         t.join();
+    for (const std::exception_ptr& failure : failures)
+        if (failure)
+            std::rethrow_exception(failure);
 }
 
 /** Threads worth using for heavy work on this machine (1 or 2). */

@@ -3,6 +3,7 @@
 #include "shell/SettingsStore.h"
 #include "files/DocumentCommands.h"
 #include "files/NativeGridFormat.h"
+#include "testsupport/AllocationFailure.h"
 #include "testsupport/TestPlatform.h"
 
 #include <QFile>
@@ -485,6 +486,98 @@ private slots:
         platform().openAnswers.enqueue(QString());
         m_commands->Append(); // a cancelled dialog does nothing
         QCOMPARE(platform().messages.size(), 1);
+    }
+
+    // ---- memory running out in the file job ------------------------------------------------
+
+    void aReadThatRunsOutOfMemoryLeavesTheDocument_data()
+    {
+        QTest::addColumn<int>("format");
+        QTest::addColumn<qint64>("thresholdMb");
+        for (const bool background : {false, true}) {
+            const QByteArray how = background ? ", in the background" : ", at once";
+            const qint64 threshold = background ? 0 : 1000;
+            QTest::newRow("native" + how) << int(DocumentCommands::OpenNative) << threshold;
+            QTest::newRow("comma" + how) << int(DocumentCommands::OpenComma) << threshold;
+        }
+    }
+    void aReadThatRunsOutOfMemoryLeavesTheDocument()
+    {
+        QFETCH(int, format);
+        QFETCH(qint64, thresholdMb);
+        const QString named = makeNative(QStringLiteral("named.vty"), 4, 3);
+        openNamed(named);
+        edit(2, 2, QStringLiteral("kept"));
+        // A record with a cell of 24 MB: the reader takes it in one piece of at least that.
+        RecordSheet s;
+        s.setCols(2);
+        s.setRows(2);
+        s.setTextUtf8(1, 1, QByteArray(24 << 20, 'x'));
+        const QString file = path(format == DocumentCommands::OpenNative ? QStringLiteral("big.vty")
+                                                                          : QStringLiteral("big.csv"));
+        QVERIFY(SaveGrid(file, format == DocumentCommands::OpenNative ? FormatNative : FormatComma, s));
+        s.setCols(0);
+        m_commands->setBackgroundThreshold(thresholdMb << 20);
+        platform().messageAnswers.enqueue(Platform::No);
+        platform().openAnswers.enqueue(file);
+        const int failedBefore = FailLargeAllocations::failures();
+        {
+            FailLargeAllocations noMemory(16 << 20);
+            m_commands->OpenDocument(format);
+            QTRY_VERIFY(!m_commands->isBusy());
+        }
+        QVERIFY(FailLargeAllocations::failures() > failedBefore);
+        QCOMPARE(platform().messages.size(), 2);
+        const TestPlatform::Message& m = platform().messages.last();
+        QCOMPARE(m.caption, QStringLiteral("Open File"));
+        QCOMPARE(m.icon, Platform::Critical);
+        QVERIFY2(m.text.contains(file) && m.text.contains(QStringLiteral("not enough memory")), qPrintable(m.text));
+        QCOMPARE(doc().DocumentName(), named);
+        QCOMPARE(sheet().rows(), 4);
+        QCOMPARE(sheet().text(2, 2), QStringLiteral("kept"));
+        QVERIFY(doc().IsModified());
+        QVERIFY(!m_model->isSheetHeld());
+        QCOMPARE(platform().busyDepth, 0);
+    }
+
+    void aSaveThatRunsOutOfMemoryKeepsEverything_data()
+    {
+        QTest::addColumn<qint64>("thresholdMb");
+        QTest::newRow("at once") << qint64(1000);
+        QTest::newRow("in the background") << qint64(0);
+    }
+    void aSaveThatRunsOutOfMemoryKeepsEverything()
+    {
+        const QString named = makeNative(QStringLiteral("named.vty"), 4, 3);
+        const QByteArray before = fileBytes(named);
+        openNamed(named);
+        QFETCH(qint64, thresholdMb);
+        // Half a million styled cells: the writer lists them in one piece of 12 MB.
+        sheet().setRows(125001);
+        sheet().setFontFlag({1, 0, 125000, 3}, CellStyle::Italic, true);
+        edit(2, 2, QStringLiteral("changed"));
+        m_commands->setBackgroundThreshold(thresholdMb << 20);
+        const int failedBefore = FailLargeAllocations::failures();
+        {
+            FailLargeAllocations noMemory(8 << 20);
+            m_commands->Save();
+            QTRY_VERIFY(!m_commands->isBusy());
+        }
+        QVERIFY(FailLargeAllocations::failures() > failedBefore);
+        QCOMPARE(platform().messages.size(), 1);
+        QCOMPARE(platform().messages[0].caption, QStringLiteral("Save"));
+        QVERIFY2(platform().lastMessage().contains(named) &&
+                     platform().lastMessage().contains(QStringLiteral("not enough memory")),
+                 qPrintable(platform().lastMessage()));
+        QVERIFY(doc().IsModified());
+        QVERIFY(m_model->commands().isEnabled(QStringLiteral("mnuSave")));
+        QCOMPARE(sheet().text(2, 2), QStringLiteral("changed"));
+        QCOMPARE(fileBytes(named), before);
+        QCOMPARE(QDir(path(QString())).entryList({QStringLiteral("named*")}, QDir::Files),
+                 QStringList{QStringLiteral("named.vty")});
+        m_commands->Save(); // with the memory back it saves
+        QTRY_VERIFY(!m_commands->isBusy());
+        QVERIFY(!doc().IsModified());
     }
 
     // ---- Save and Save As -----------------------------------------------------------------
