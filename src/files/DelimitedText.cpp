@@ -1,6 +1,7 @@
 #include "files/DelimitedText.h"
 
 #include "files/DeviceStreams.h"
+#include "files/GridFile.h"
 #include "sheet/RecordSheet.h"
 
 #include <QBuffer>
@@ -10,7 +11,6 @@
 
 #include <algorithm>
 #include <bit>
-#include <climits>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -186,7 +186,7 @@ struct FieldRef
     bool inScratch;
 };
 
-enum class RowEnd { Done, NeedMore, Unclosed };
+enum class RowEnd { Done, NeedMore, Unclosed, TooWide };
 
 /** Cuts one row out of [begin, end). @p eof says that nothing follows @p end. */
 class RowCutter
@@ -204,13 +204,19 @@ public:
     std::string scratch;
     size_t consumed = 0;
     size_t unclosedField = 0;
+    /** After NeedMore: where the cell being cut starts, from the row's start. */
+    size_t openField = 0;
 
-    RowEnd cut(const char* begin, const char* end, bool eof)
+    /** Cuts at most @p maxFields cells; a row of more ends in TooWide. */
+    RowEnd cut(const char* begin, const char* end, bool eof, size_t maxFields)
     {
         fields.clear();
         scratch.clear();
         const char* p = begin;
         for (;;) {
+            if (fields.size() == maxFields)
+                return RowEnd::TooWide;
+            openField = size_t(p - begin);
             if (p < end && *p == '"') {
                 const char* segment = p + 1;
                 const char* q = segment;
@@ -301,31 +307,40 @@ bool DelimitedTextReader::parse(QIODevice& device, const RowHandler& handler, QS
     std::vector<size_t> convertedAt;
     std::vector<QByteArrayView> views;
     const bool cp1252 = m_encoding == Encoding::Windows1252;
+    const auto refuse = [error](const QString& reason) {
+        if (error)
+            *error = reason;
+        return false;
+    };
     int row = 0;
     for (;;) {
         if (in.available() == 0 && !in.fill(1))
             break;
         const bool eof = in.remaining() == qint64(in.available());
-        const RowEnd end = cutter.cut(in.pos(), in.end(), eof);
+        const RowEnd end = cutter.cut(in.pos(), in.end(), eof, size_t(RecordSheet::kMaxCols));
         if (end == RowEnd::NeedMore) {
+            if (qint64(in.available() - cutter.openField) > kMaxCellTextBytes)
+                return refuse(tr("Its row %1 has a cell of more than %2 bytes, more than a cell of a sheet can "
+                                 "hold.")
+                                  .arg(row + 1)
+                                  .arg(kMaxCellTextBytes));
             in.fill(std::max<size_t>(in.available() * 2, in.available() + 1));
             if (in.failed())
                 break;
             continue;
         }
-        if (end == RowEnd::Unclosed) {
-            if (error)
-                *error = tr("The quoted cell in row %1, column %2 is never closed; the file may have been cut "
-                            "short.")
-                             .arg(row + 1)
-                             .arg(cutter.unclosedField + 1);
-            return false;
-        }
-        if (row == INT_MAX) {
-            if (error)
-                *error = tr("The file has more rows than Quillon can hold.");
-            return false;
-        }
+        if (end == RowEnd::Unclosed)
+            return refuse(tr("The quoted cell in row %1, column %2 is never closed; the file may have been cut "
+                             "short.")
+                              .arg(row + 1)
+                              .arg(cutter.unclosedField + 1));
+        if (end == RowEnd::TooWide)
+            return refuse(tr("Its row %1 has %2 cells or more, more than the %3 columns a sheet can hold.")
+                              .arg(row + 1)
+                              .arg(RecordSheet::kMaxCols + 1)
+                              .arg(RecordSheet::kMaxCols));
+        if (row == RecordSheet::kMaxRows)
+            return refuse(tr("It has more than the %1 rows a sheet can hold.").arg(RecordSheet::kMaxRows));
         const char* base = in.pos();
         views.clear();
         if (cp1252) {
@@ -349,7 +364,7 @@ bool DelimitedTextReader::parse(QIODevice& device, const RowHandler& handler, QS
         ++row;
     }
     if (in.failed())
-        return error ? (*error = in.error(), false) : false;
+        return refuse(in.error());
     return true;
 }
 
@@ -409,29 +424,44 @@ bool DelimitedTextReader::readInto(QIODevice& device, RecordSheet& sheet, QStrin
     RecordSheet::Batch batch(sheet);
     int rows = 0;
     QString tooLarge;
+    // Few bytes must not make a huge grid of empty cells: a file makes no more cells
+    // than two a byte, or 2^26 when it is small, and never more than a sheet holds.
     const qint64 cellLimit = std::max<qint64>(qint64(1) << 26, 2 * (device.size() - device.pos()));
+    std::vector<quint64> columnBytes;
     bool sized = false;
     const auto handler = [&](int row, std::span<const QByteArrayView> cells) {
         if (!sized) {
-            // The line count is known once the first pass is done.
+            // The line count is known once the first pass is done; it is a bound, as
+            // line breaks inside quoted cells count too.
             sized = true;
-            sheet.setRows(int(std::clamp<qint64>(m_rowHint, 1, INT_MAX)));
+            sheet.setRows(int(std::clamp<qint64>(m_rowHint, 1, RecordSheet::kMaxRows)));
         }
         if (row >= sheet.rows())
             sheet.setRows(row + 1);
-        const int width = int(std::min<size_t>(cells.size(), size_t(INT_MAX)));
+        const int width = int(cells.size()); // the reader cuts no more than a sheet has columns
         if (width > sheet.cols()) {
-            if (qint64(width) * sheet.rows() > cellLimit) {
+            tooLarge = sheetSizeRefusal(sheet.rows(), width);
+            if (tooLarge.isEmpty() && qint64(width) * sheet.rows() > cellLimit)
                 tooLarge = tr("The file has %1 lines of up to %2 cells: more than Quillon can hold.")
                                .arg(sheet.rows())
                                .arg(width);
+            if (!tooLarge.isEmpty())
+                return false;
+            sheet.setCols(width);
+            columnBytes.resize(size_t(width), 0);
+        }
+        for (int c = 0; c < width; ++c) {
+            const QByteArrayView text = cells[size_t(c)];
+            if (text.isEmpty())
+                continue;
+            // As a native file: a column keeps no more text than its 32-bit positions reach.
+            columnBytes[size_t(c)] += quint64(text.size()) + 5;
+            if (columnBytes[size_t(c)] > kMaxColumnTextBytes) {
+                tooLarge = tr("Its column %1 holds more text than a column of a sheet can keep.").arg(c + 1);
                 return false;
             }
-            sheet.setCols(width);
+            sheet.setTextUtf8(row, c, text);
         }
-        for (int c = 0; c < width; ++c)
-            if (!cells[size_t(c)].isEmpty())
-                sheet.setTextUtf8(row, c, cells[size_t(c)]);
         rows = row + 1;
         return true;
     };

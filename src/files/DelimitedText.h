@@ -23,7 +23,11 @@ class RecordSheet;
  * mark is understood; lines may end in CR LF, LF or CR; a short line has empty
  * cells at its end (the widest line decides the column count); a quoted cell may
  * be followed by more text before the delimiter, which is kept. A file that holds
- * NUL bytes or ends inside a quoted cell is refused.
+ * NUL bytes or ends inside a quoted cell is refused, and so is one larger than a
+ * sheet can hold: more rows or a line of more cells than a sheet has
+ * (RecordSheet::kMaxRows, kMaxCols, kMaxCells), a cell of more than
+ * kMaxCellTextBytes or a column of more than kMaxColumnTextBytes. A wide line is
+ * refused as soon as its cells pass the column bound, before the rest of it is cut.
  */
 class DelimitedTextReader
 {

@@ -343,9 +343,10 @@ void DocumentCommands::Append()
         return;
     }
     read(path, FormatNative, [this, path](bool ok, const QString& error) {
-        if (!ok) {
+        const QString reason = ok ? appendRefusal(m_model.sheet(), *m_staging) : error;
+        if (!reason.isEmpty()) {
             m_staging.reset();
-            reportFailure(QStringLiteral("Append"), tr("Quillon could not append"), path, error,
+            reportFailure(QStringLiteral("Append"), tr("Quillon could not append"), path, reason,
                           tr("No records were added."));
             return;
         }
@@ -353,8 +354,31 @@ void DocumentCommands::Append()
     });
 }
 
+QString DocumentCommands::appendRefusal(const RecordSheet& sheet, const RecordSheet& staging)
+{
+    const qint64 rows = qint64(sheet.rows()) + staging.rows() - 1;
+    const qint64 cols = std::max(sheet.cols(), staging.cols());
+    if (rows > RecordSheet::kMaxRows)
+        return tr("The sheet has %1 rows and the file %2 records: together %3 rows, more than the %4 a sheet can "
+                  "hold.")
+            .arg(sheet.rows())
+            .arg(staging.rows() - 1)
+            .arg(rows)
+            .arg(RecordSheet::kMaxRows);
+    if (!RecordSheet::canHold(rows, cols))
+        return tr("With the file's records the sheet would have %1 rows of %2 columns, %3 cells: more than the %4 "
+                  "a sheet can hold.")
+            .arg(rows)
+            .arg(cols)
+            .arg(rows * cols)
+            .arg(RecordSheet::kMaxCells);
+    return {};
+}
+
 int DocumentCommands::appendRecords(RecordSheet& sheet, const RecordSheet& staging)
 {
+    if (!appendRefusal(sheet, staging).isEmpty())
+        return -1;
     if (sheet.cols() < staging.cols())
         sheet.setCols(staging.cols());
     RecordSheet::Batch batch(sheet);

@@ -94,9 +94,13 @@ public:
     /**
      * The merge of Append: the sheet keeps its columns and gains the staging sheet's
      * extra ones, empty titles take the staging titles, and the staging records are
-     * added below the sheet's records, texts only. Returns the first new row.
+     * added below the sheet's records, texts only. Returns the first new row, or -1
+     * with nothing changed when appendRefusal() has a reason.
      */
     static int appendRecords(RecordSheet& sheet, const RecordSheet& staging);
+    /** Why the staging records cannot be added to the sheet: together they would be more
+     *  rows or cells than a sheet holds. Empty when they can. */
+    static QString appendRefusal(const RecordSheet& sheet, const RecordSheet& staging);
 
 signals:
     /** A background read or write started; @p label names it for a progress window. */

@@ -33,6 +33,21 @@ char delimiterOf(int format)
 
 } // namespace
 
+QString sheetSizeRefusal(qint64 rows, qint64 cols)
+{
+    if (rows > RecordSheet::kMaxRows)
+        return tr("It has %1 rows, more than the %2 a sheet can hold.").arg(rows).arg(RecordSheet::kMaxRows);
+    if (cols > RecordSheet::kMaxCols)
+        return tr("It has %1 columns, more than the %2 a sheet can hold.").arg(cols).arg(RecordSheet::kMaxCols);
+    if (!RecordSheet::canHold(rows, cols))
+        return tr("Its %1 rows of %2 columns make %3 cells, more than the %4 a sheet can hold.")
+            .arg(rows)
+            .arg(cols)
+            .arg(rows * cols)
+            .arg(RecordSheet::kMaxCells);
+    return {};
+}
+
 bool isGridFormat(int format)
 {
     return format == FormatNative || format == FormatComma || format == FormatTab;

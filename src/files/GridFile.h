@@ -24,6 +24,19 @@ enum GridFormat : int {
  */
 using GridProgress = std::function<bool(qint64 done, qint64 total)>;
 
+/** The most bytes one cell's text may have in a file: the native file's length bound. */
+constexpr qint64 kMaxCellTextBytes = 0x7fffffff;
+/** The most bytes of text, length prefixes included, one column of a sheet can keep:
+ *  its texts are found by 32-bit positions. */
+constexpr quint64 kMaxColumnTextBytes = 0xF0000000ull;
+
+/**
+ * Why a sheet of @p rows rows (the header row included) and @p cols columns is more
+ * than a record sheet can hold, in a sentence about the file for the user; empty when
+ * the sheet can hold it.
+ */
+QString sheetSizeRefusal(qint64 rows, qint64 cols);
+
 /** True for 0, 3 and 4. */
 bool isGridFormat(int format);
 

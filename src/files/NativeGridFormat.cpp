@@ -22,8 +22,6 @@ constexpr size_t kStyleSize = 20;
 constexpr size_t kTrailerSize = 8;
 constexpr uint8_t kKnownStyleFlags = CellStyle::Bold | CellStyle::Italic | CellStyle::Underline |
                                      CellStyle::HasBack | CellStyle::HasFore;
-// A column's texts must fit the sheet's arena for one column.
-constexpr quint64 kMaxColumnBytes = 0xF0000000ull;
 
 QString tr(const char* text)
 {
@@ -171,7 +169,7 @@ bool readTexts(Reader& rd, RecordSheet& sheet, int rows, int cols)
             if (in.available() < len && !rd.need(len))
                 return false;
             columnBytes += len + 5;
-            if (columnBytes > kMaxColumnBytes)
+            if (columnBytes > kMaxColumnTextBytes)
                 return rd.fail(tr("A column holds more text than Quillon can keep."));
             if (!isValidText(in.pos(), len))
                 return rd.damaged(tr("a cell text is not valid UTF-8"));
@@ -229,6 +227,10 @@ bool read(QIODevice& device, RecordSheet& sheet, QString* error, const GridProgr
     // Every column needs its attributes and one length byte a row at least.
     if (!rd.fits(cols, kColumnFixedSize + rows))
         return rd.cutShort();
+    // Rows without columns take no bytes: the sheet's own bounds decide.
+    const QString tooLarge = sheetSizeRefusal(rows, cols);
+    if (!tooLarge.isEmpty())
+        return rd.fail(tooLarge);
 
     RecordSheet::Batch batch(sheet);
     sheet.setCols(int(cols));

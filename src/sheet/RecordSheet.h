@@ -53,6 +53,18 @@ public:
     /** Grows with empty columns at the right or drops columns from the right. */
     void setCols(int cols);
 
+    // What a sheet can hold; files and merges that would make a larger one are refused
+    // (docs/native-format.md tells why these).
+    /** Rows, the header row included. */
+    static constexpr int kMaxRows = 1 << 24;
+    static constexpr int kMaxCols = 1 << 14;
+    /** Rows x columns: every cell takes a 32-bit position in its column, empty or not. */
+    static constexpr qint64 kMaxCells = qint64(1) << 28;
+    static constexpr bool canHold(qint64 rows, qint64 cols)
+    {
+        return rows >= 1 && rows <= kMaxRows && cols >= 0 && cols <= kMaxCols && rows * cols <= kMaxCells;
+    }
+
     // ---- cell text ----------------------------------------------------------
     QString text(int row, int col) const;
     /** The stored UTF-8 bytes; valid until the sheet next changes. */

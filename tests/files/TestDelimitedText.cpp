@@ -212,6 +212,78 @@ private slots:
         QCOMPARE(s.text(2, 0), QStringLiteral("Café"));
     }
 
+    void linesWiderThanASheetAreRefused_data()
+    {
+        QTest::addColumn<int>("commas");
+        QTest::addColumn<int>("lines");
+        QTest::addColumn<QString>("reason"); // empty: read
+        // Before, a line of 20000000 commas took 5 GB and 30000000 ended in an abort;
+        // the reader stops cutting such a line long before its end.
+        QTest::newRow("30000000 commas") << 30000000 << 1 << QStringLiteral("columns");
+        QTest::newRow("16384 commas") << 16384 << 1 << QStringLiteral("16385 cells");
+        QTest::newRow("16384 commas on the third line") << 16384 << 3 << QStringLiteral("row 3");
+        QTest::newRow("16383 commas") << 16383 << 2 << QString();
+    }
+    void linesWiderThanASheetAreRefused()
+    {
+        QFETCH(int, commas);
+        QFETCH(int, lines);
+        QFETCH(QString, reason);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("wide.csv"));
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        for (int i = 1; i < lines; ++i)
+            f.write("a,b\r\n");
+        f.write(QByteArray(commas, ',') + "\r\n");
+        f.close();
+        RecordSheet s;
+        fillRichSheet(s);
+        RecordSheet before;
+        before.copyContentsFrom(s);
+        QString error;
+        const bool read = LoadGrid(path, FormatComma, s, &error);
+        if (reason.isEmpty()) {
+            QVERIFY2(read, qPrintable(error));
+            QCOMPARE(s.cols(), commas + 1);
+            QCOMPARE(s.rows(), lines);
+            return;
+        }
+        QVERIFY(!read);
+        QVERIFY2(error.contains(reason) && error.contains(QStringLiteral("more than")), qPrintable(error));
+        QCOMPARE(sheetDifference(before, s), QString());
+    }
+
+    void moreRowsThanASheetHoldsAreRefused_data()
+    {
+        QTest::addColumn<int>("lines");
+        QTest::addColumn<bool>("read");
+        QTest::newRow("16777217 lines") << 16777217 << false;
+        QTest::newRow("16777216 lines") << 16777216 << true;
+    }
+    void moreRowsThanASheetHoldsAreRefused()
+    {
+        QFETCH(int, lines);
+        QFETCH(bool, read);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("tall.txt"));
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(QByteArray(lines, '\n'));
+        f.close();
+        RecordSheet s;
+        QString error;
+        QCOMPARE(LoadGrid(path, FormatTab, s, &error), read);
+        if (read) {
+            QCOMPARE(s.rows(), lines);
+            QCOMPARE(s.cols(), 1);
+        } else {
+            QVERIFY2(error.contains(QStringLiteral("rows")) && error.contains(QStringLiteral("more than")),
+                     qPrintable(error));
+            QCOMPARE(s.rows(), 1);
+        }
+    }
+
     void rowCallbackSeesEveryRowAndCanStop()
     {
         QByteArray bytes("h1,h2\na,b\nc\nd,e\n");

@@ -3,6 +3,7 @@
 #include "shell/SettingsStore.h"
 #include "files/DocumentCommands.h"
 #include "files/NativeGridFormat.h"
+#include "files/Xxh64.h"
 #include "testsupport/AllocationFailure.h"
 #include "testsupport/TestPlatform.h"
 
@@ -32,6 +33,24 @@ void writeBytes(const QString& path, const QByteArray& bytes)
     if (!f.open(QIODevice::WriteOnly))
         qFatal("cannot write %s", qPrintable(path));
     f.write(bytes);
+}
+
+/** A well-formed native file of 48 bytes: @p rows rows and no columns. */
+void writeRowsWithoutColumns(const QString& path, quint32 rows)
+{
+    RecordSheet s;
+    s.setCols(0);
+    if (!SaveGrid(path, FormatNative, s))
+        qFatal("cannot write %s", qPrintable(path));
+    QByteArray bytes = fileBytes(path);
+    for (int i = 0; i < 4; ++i)
+        bytes[12 + i] = char((rows >> (8 * i)) & 0xff);
+    const quint64 sum = Xxh64::of(bytes.constData(), size_t(bytes.size() - 8));
+    for (int i = 0; i < 8; ++i)
+        bytes[bytes.size() - 8 + i] = char((sum >> (8 * i)) & 0xff);
+    if (bytes.size() != 48)
+        qFatal("a file without columns has %d bytes", int(bytes.size()));
+    writeBytes(path, bytes);
 }
 
 } // namespace
@@ -486,6 +505,104 @@ private slots:
         platform().openAnswers.enqueue(QString());
         m_commands->Append(); // a cancelled dialog does nothing
         QCOMPARE(platform().messages.size(), 1);
+    }
+
+    void appendOfMoreThanASheetHoldsIsRefused_data()
+    {
+        QTest::addColumn<int>("sheetCols");
+        QTest::addColumn<quint32>("fileRows");
+        QTest::addColumn<qint64>("thresholdMb"); // files above it are read on the worker thread
+        QTest::addColumn<QString>("reason");
+        for (const bool background : {false, true}) {
+            const QByteArray how = background ? ", in the background" : ", at once";
+            const qint64 threshold = background ? 0 : 1000;
+            // Before, the row count overflowed and the sheet dropped to its header row.
+            QTest::newRow("2147483647 rows" + how) << 4 << quint32(2147483647) << threshold
+                                                   << QStringLiteral("2147483647 rows");
+            // 4 rows and 16777213 records: one row more than a sheet holds.
+            QTest::newRow("rows of the sheet and the file" + how) << 4 << quint32(16777214) << threshold
+                                                                  << QStringLiteral("16777217 rows");
+            // 16000003 rows of 20 columns: 320000060 cells.
+            QTest::newRow("cells" + how) << 20 << quint32(16000000) << threshold
+                                         << QStringLiteral("320000060 cells");
+        }
+    }
+    void appendOfMoreThanASheetHoldsIsRefused()
+    {
+        QFETCH(int, sheetCols);
+        QFETCH(quint32, fileRows);
+        QFETCH(qint64, thresholdMb);
+        QFETCH(QString, reason);
+        const QString named = makeNative(QStringLiteral("named.vty"), sheetCols, 3);
+        openNamed(named);
+        const QString crafted = path(QStringLiteral("crafted.vty"));
+        writeRowsWithoutColumns(crafted, fileRows);
+        m_commands->setBackgroundThreshold(thresholdMb << 20);
+        platform().openAnswers.enqueue(crafted);
+        m_commands->Append();
+        QTRY_VERIFY(!m_commands->isBusy());
+        QCOMPARE(platform().messages.size(), 1);
+        const TestPlatform::Message& m = platform().messages.first();
+        QCOMPARE(m.caption, QStringLiteral("Append"));
+        QCOMPARE(m.icon, Platform::Critical);
+        QVERIFY2(m.text.contains(crafted) && m.text.contains(reason) && m.text.contains(QStringLiteral("more than")) &&
+                     m.text.contains(QStringLiteral("No records were added")),
+                 qPrintable(m.text));
+        QCOMPARE(sheet().rows(), 4);
+        QCOMPARE(sheet().cols(), sheetCols);
+        QCOMPARE(sheet().text(3, sheetCols - 1), QStringLiteral("r3c%1").arg(sheetCols - 1));
+        QVERIFY(!doc().IsModified());
+        QVERIFY(!m_model->commands().isEnabled(QStringLiteral("mnuSave")));
+        QCOMPARE(doc().DocumentName(), named);
+    }
+
+    void openOfMoreThanASheetHoldsIsRefused_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<int>("format");
+        QTest::addColumn<qint64>("thresholdMb");
+        QTest::addColumn<QString>("reason");
+        for (const bool background : {false, true}) {
+            const QByteArray how = background ? ", in the background" : ", at once";
+            const qint64 threshold = background ? 0 : 1000;
+            QTest::newRow("2147483647 rows" + how) << QStringLiteral("crafted.vty") << int(DocumentCommands::OpenNative)
+                                                   << threshold << QStringLiteral("2147483647 rows");
+            // Before, 20000000 commas took 5 GB and 30000000 ended the program.
+            QTest::newRow("a line of 30000000 commas" + how) << QStringLiteral("wide.csv")
+                                                             << int(DocumentCommands::OpenComma) << threshold
+                                                             << QStringLiteral("columns");
+        }
+    }
+    void openOfMoreThanASheetHoldsIsRefused()
+    {
+        QFETCH(QString, name);
+        QFETCH(int, format);
+        QFETCH(qint64, thresholdMb);
+        QFETCH(QString, reason);
+        const QString named = makeNative(QStringLiteral("named.vty"), 4, 3);
+        openNamed(named);
+        edit(2, 2, QStringLiteral("kept"));
+        const QString file = path(name);
+        if (format == DocumentCommands::OpenNative)
+            writeRowsWithoutColumns(file, 2147483647);
+        else
+            writeBytes(file, QByteArray(30000000, ',') + "\n");
+        m_commands->setBackgroundThreshold(thresholdMb << 20);
+        platform().messageAnswers.enqueue(Platform::No); // discard at the prompt: still nothing is lost
+        platform().openAnswers.enqueue(file);
+        m_commands->OpenDocument(format);
+        QTRY_VERIFY(!m_commands->isBusy());
+        QCOMPARE(platform().messages.size(), 2);
+        const TestPlatform::Message& m = platform().messages.last();
+        QCOMPARE(m.caption, QStringLiteral("Open File"));
+        QVERIFY2(m.text.contains(file) && m.text.contains(reason) && m.text.contains(QStringLiteral("more than")),
+                 qPrintable(m.text));
+        QCOMPARE(doc().DocumentName(), named);
+        QCOMPARE(m_model->windowTitle(), QStringLiteral("Quillon -- ") + named);
+        QCOMPARE(sheet().rows(), 4);
+        QCOMPARE(sheet().cols(), 4);
+        QCOMPARE(sheet().text(2, 2), QStringLiteral("kept"));
+        QVERIFY(doc().IsModified());
     }
 
     // ---- memory running out in the file job ------------------------------------------------

@@ -2,11 +2,13 @@
 #include "shell/SettingsStore.h"
 #include "files/FileMenuController.h"
 #include "files/GridFile.h"
+#include "files/Xxh64.h"
 #include "sheet/RecordSheet.h"
 #include "testsupport/TestPlatform.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QFile>
 #include <QProgressDialog>
 #include <QTemporaryDir>
 #include <QTest>
@@ -115,6 +117,75 @@ private slots:
         QVERIFY(m_window->isVisible());
         trigger(QStringLiteral("mnuFileBexit"));
         QVERIFY(!m_window->isVisible());
+    }
+
+    void moreThanASheetHoldsIsRefusedFromTheMenu_data()
+    {
+        QTest::addColumn<QString>("action");
+        QTest::addColumn<QString>("caption");
+        QTest::addColumn<QString>("reason");
+        // 48 bytes claiming 2147483647 rows: before, Append left the sheet its header row.
+        QTest::newRow("mnuAppend") << QStringLiteral("mnuAppend") << QStringLiteral("Append")
+                                   << QStringLiteral("2147483647 rows");
+        QTest::newRow("mnuOpenA") << QStringLiteral("mnuOpenA") << QStringLiteral("Open File")
+                                  << QStringLiteral("2147483647 rows");
+        // A line of 30000000 commas: before, it ended the program on the worker thread.
+        QTest::newRow("OPEN_CSV") << QStringLiteral("tb0.OPEN_CSV") << QStringLiteral("Open File")
+                                  << QStringLiteral("columns");
+    }
+    void moreThanASheetHoldsIsRefusedFromTheMenu()
+    {
+        QFETCH(QString, action);
+        QFETCH(QString, caption);
+        QFETCH(QString, reason);
+        // A named, unchanged document of 3 records.
+        RecordSheet mine;
+        mine.setCols(3);
+        mine.setRows(4);
+        mine.setText(3, 2, QStringLiteral("last"));
+        const QString named = m_dir->filePath(QStringLiteral("mine.vty"));
+        QVERIFY(SaveGrid(named, FormatNative, mine));
+        m_platform->openAnswers.enqueue(named);
+        trigger(QStringLiteral("mnuOpenA"));
+        QCOMPARE(m_model->sheet().rows(), 4);
+
+        QString file;
+        if (action == QLatin1String("tb0.OPEN_CSV")) {
+            file = m_dir->filePath(QStringLiteral("wide.csv"));
+            QFile f(file);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(QByteArray(30000000, ',') + "\r\n");
+        } else {
+            file = m_dir->filePath(QStringLiteral("crafted.vty"));
+            RecordSheet none;
+            none.setCols(0);
+            QVERIFY(SaveGrid(file, FormatNative, none));
+            QFile f(file);
+            QVERIFY(f.open(QIODevice::ReadWrite));
+            QByteArray bytes = f.readAll();
+            QCOMPARE(bytes.size(), 48);
+            bytes.replace(12, 4, QByteArray("\xff\xff\xff\x7f", 4));
+            const quint64 sum = Xxh64::of(bytes.constData(), 40);
+            for (int i = 0; i < 8; ++i)
+                bytes[40 + i] = char((sum >> (8 * i)) & 0xff);
+            QVERIFY(f.seek(0));
+            f.write(bytes);
+        }
+        m_controller->commands().setBackgroundThreshold(0); // on the worker thread, with the progress window
+        m_platform->openAnswers.enqueue(file);
+        trigger(action);
+        QTRY_VERIFY(!m_controller->commands().isBusy());
+        QTRY_VERIFY(!m_window->findChild<QProgressDialog*>());
+        QCOMPARE(m_platform->messages.size(), 1);
+        QCOMPARE(m_platform->messages[0].caption, caption);
+        QVERIFY2(m_platform->lastMessage().contains(file) && m_platform->lastMessage().contains(reason),
+                 qPrintable(m_platform->lastMessage()));
+        QCOMPARE(m_model->sheet().rows(), 4);
+        QCOMPARE(m_model->sheet().cols(), 3);
+        QCOMPARE(m_model->sheet().text(3, 2), QStringLiteral("last"));
+        QCOMPARE(m_model->document().DocumentName(), named);
+        QVERIFY(!m_model->document().IsModified());
+        QVERIFY(!m_model->commands().isEnabled(QStringLiteral("mnuSave")));
     }
 
     void aLargeFileShowsProgress()

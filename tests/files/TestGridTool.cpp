@@ -1,6 +1,8 @@
 #include "files/GridFile.h"
+#include "files/Xxh64.h"
 #include "sheet/RecordSheet.h"
 
+#include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -33,6 +35,28 @@ void writeFile(const QString& path, const QByteArray& bytes)
     if (!f.open(QIODevice::WriteOnly))
         qFatal("cannot write %s", qPrintable(path));
     f.write(bytes);
+}
+
+QByteArray readFile(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+/** A well-formed native file of 48 bytes: @p rows rows and no columns. */
+void writeRowsWithoutColumns(const QString& path, quint32 rows)
+{
+    RecordSheet s;
+    s.setCols(0);
+    if (!SaveGrid(path, FormatNative, s))
+        qFatal("cannot write %s", qPrintable(path));
+    QByteArray bytes = readFile(path);
+    for (int i = 0; i < 4; ++i)
+        bytes[12 + i] = char((rows >> (8 * i)) & 0xff);
+    const quint64 sum = Xxh64::of(bytes.constData(), size_t(bytes.size() - 8));
+    for (int i = 0; i < 8; ++i)
+        bytes[bytes.size() - 8 + i] = char((sum >> (8 * i)) & 0xff);
+    writeFile(path, bytes);
 }
 
 } // namespace
@@ -80,6 +104,43 @@ private slots:
         QVERIFY2(r.exitCode == 0, r.err.constData());
         r = grid({QStringLiteral("dump"), QStringLiteral("--from"), QStringLiteral("native"), key});
         QCOMPARE(r.out, QByteArray("[\"a\",\"b\"]\n"));
+    }
+
+    void moreThanASheetHoldsIsRefusedAndNothingWritten_data()
+    {
+        QTest::addColumn<QString>("input");
+        QTest::addColumn<QString>("output");
+        QTest::addColumn<QString>("reason");
+        // 48 bytes that claim 2147483647 rows and no columns: before, 4 GB of line ends.
+        QTest::newRow("native, 2147483647 rows") << QStringLiteral("crafted.vty") << QStringLiteral("out.csv")
+                                                 << QStringLiteral("2147483647 rows");
+        // Before, 5 GB of memory for 20000000 commas; 30000000 ended in an abort.
+        QTest::newRow("comma, a line of 30000000 commas") << QStringLiteral("wide.csv") << QStringLiteral("out.vty")
+                                                          << QStringLiteral("columns");
+    }
+    void moreThanASheetHoldsIsRefusedAndNothingWritten()
+    {
+        QFETCH(QString, input);
+        QFETCH(QString, output);
+        QFETCH(QString, reason);
+        QTemporaryDir dir;
+        const QString in = dir.filePath(input);
+        if (input.endsWith(QLatin1String(".vty")))
+            writeRowsWithoutColumns(in, 2147483647);
+        else
+            writeFile(in, QByteArray(30000000, ',') + "\r\n");
+        const QString out = dir.filePath(output);
+        Run r = grid({QStringLiteral("convert"), in, out});
+        QCOMPARE(r.exitCode, 1);
+        const QString err = QString::fromLocal8Bit(r.err);
+        QVERIFY2(err.contains(in) && err.contains(reason) && err.contains(QStringLiteral("more than")),
+                 r.err.constData());
+        QVERIFY(!QFile::exists(out));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{input});
+        r = grid({QStringLiteral("dump"), in});
+        QCOMPARE(r.exitCode, 1);
+        QVERIFY(r.out.isEmpty());
+        QVERIFY2(QString::fromLocal8Bit(r.err).contains(reason), r.err.constData());
     }
 
     void failuresSayWhy_data()

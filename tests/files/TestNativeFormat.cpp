@@ -46,6 +46,23 @@ void reseal(QByteArray& b)
         b[b.size() - 8 + i] = char((sum >> (8 * i)) & 0xff);
 }
 
+/** A whole, well-formed file of @p rows rows and @p cols empty columns. */
+QByteArray fileOfSize(quint32 rows, quint32 cols)
+{
+    RecordSheet s;
+    s.setCols(int(cols));
+    QByteArray bytes = nativeBytes(s);
+    putU32(bytes, 12, rows);
+    if (cols > 0) {
+        // One empty text a row and column instead of the one the sheet had.
+        bytes.chop(8);
+        bytes.append(QByteArray(qsizetype(rows - 1) * cols, '\0'));
+        bytes.append(8, '\0');
+    }
+    reseal(bytes);
+    return bytes;
+}
+
 } // namespace
 
 class TestNativeFormat : public QObject
@@ -239,6 +256,48 @@ private slots:
         QString error;
         QVERIFY(!readBytes(bytes, back, &error));
         QVERIFY2(error.contains(reason), qPrintable(error));
+    }
+
+    void sizesASheetCannotHoldAreRefused_data()
+    {
+        QTest::addColumn<quint32>("rows");
+        QTest::addColumn<quint32>("cols");
+        QTest::addColumn<QString>("reason"); // empty: read
+        // 48 bytes that claim the largest row count the layout allows, and no columns.
+        QTest::newRow("2147483647 rows, no columns") << quint32(2147483647) << quint32(0)
+                                                     << QStringLiteral("2147483647 rows");
+        QTest::newRow("16777217 rows, no columns") << quint32(16777217) << quint32(0)
+                                                   << QStringLiteral("16777217 rows");
+        QTest::newRow("16777216 rows, no columns") << quint32(16777216) << quint32(0) << QString();
+        QTest::newRow("16385 columns") << quint32(1) << quint32(16385) << QStringLiteral("16385 columns");
+        QTest::newRow("16384 columns") << quint32(2) << quint32(16384) << QString();
+    }
+    void sizesASheetCannotHoldAreRefused()
+    {
+        QFETCH(quint32, rows);
+        QFETCH(quint32, cols);
+        QFETCH(QString, reason);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("crafted.vty"));
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(fileOfSize(rows, cols));
+        f.close();
+        RecordSheet s;
+        fillRichSheet(s);
+        RecordSheet before;
+        before.copyContentsFrom(s);
+        QString error;
+        const bool read = LoadGrid(path, FormatNative, s, &error);
+        if (reason.isEmpty()) {
+            QVERIFY2(read, qPrintable(error));
+            QCOMPARE(s.rows(), int(rows));
+            QCOMPARE(s.cols(), int(cols));
+            return;
+        }
+        QVERIFY(!read);
+        QVERIFY2(error.contains(reason) && error.contains(QStringLiteral("more than")), qPrintable(error));
+        QCOMPARE(sheetDifference(before, s), QString());
     }
 
     void hugeListsAreRefused()
