@@ -71,23 +71,87 @@ constexpr char16_t kCp1252High[32] = {
     0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
 
-void appendCp1252AsUtf8(std::string& out, const char* p, size_t n)
+/** Appends the Windows-1252 byte @p b (0x80 or more) as UTF-8. */
+void appendCp1252AsUtf8(std::string& out, uint8_t b)
 {
-    for (size_t i = 0; i < n; ++i) {
-        const auto b = uint8_t(p[i]);
-        if (b < 0x80u) {
-            out.push_back(char(b));
+    const char16_t u = b < 0xA0u ? kCp1252High[b - 0x80u] : char16_t(b);
+    if (u < 0x800u) {
+        out.push_back(char(0xC0u | (u >> 6)));
+        out.push_back(char(0x80u | (u & 0x3Fu)));
+    } else {
+        out.push_back(char(0xE0u | (u >> 12)));
+        out.push_back(char(0x80u | ((u >> 6) & 0x3Fu)));
+        out.push_back(char(0x80u | (u & 0x3Fu)));
+    }
+}
+
+/** The length of the well-formed UTF-8 sequence that starts at @p p, a byte of 0x80 or
+ *  more, and ends by @p end; 0 when none does (a stray byte, a lead byte without its
+ *  tail, an overlong form, a surrogate, a code point past U+10FFFF). */
+size_t utf8SequenceAt(const unsigned char* p, const unsigned char* end)
+{
+    const unsigned b = p[0];
+    const auto tail = [](unsigned c) { return (c & 0xC0u) == 0x80u; };
+    const size_t left = size_t(end - p);
+    if (b >= 0xC2u && b <= 0xDFu)
+        return left >= 2 && tail(p[1]) ? 2 : 0;
+    if (b >= 0xE0u && b <= 0xEFu) {
+        if (left < 3 || !tail(p[1]) || !tail(p[2]))
+            return 0;
+        if ((b == 0xE0u && p[1] < 0xA0u) || (b == 0xEDu && p[1] >= 0xA0u))
+            return 0;
+        return 3;
+    }
+    if (b >= 0xF0u && b <= 0xF4u) {
+        if (left < 4 || !tail(p[1]) || !tail(p[2]) || !tail(p[3]))
+            return 0;
+        if ((b == 0xF0u && p[1] < 0x90u) || (b == 0xF4u && p[1] >= 0x90u))
+            return 0;
+        return 4;
+    }
+    return 0;
+}
+
+/** Where the first byte of [p, p+n) that is not part of well-formed UTF-8 is; n when
+ *  there is none. */
+size_t firstNonUtf8(const char* p, size_t n)
+{
+    const auto* u = reinterpret_cast<const unsigned char*>(p);
+    const auto* const end = u + n;
+    const auto* q = u;
+    while (q < end) {
+        if (size_t(end - q) >= 8 && isAscii(reinterpret_cast<const char*>(q), 8)) {
+            q += 8;
             continue;
         }
-        const char16_t u = b < 0xA0u ? kCp1252High[b - 0x80u] : char16_t(b);
-        if (u < 0x800u) {
-            out.push_back(char(0xC0u | (u >> 6)));
-            out.push_back(char(0x80u | (u & 0x3Fu)));
-        } else {
-            out.push_back(char(0xE0u | (u >> 12)));
-            out.push_back(char(0x80u | ((u >> 6) & 0x3Fu)));
-            out.push_back(char(0x80u | (u & 0x3Fu)));
+        if (*q < 0x80u) {
+            ++q;
+            continue;
         }
+        const size_t k = utf8SequenceAt(q, end);
+        if (k == 0)
+            return size_t(q - u);
+        q += k;
+    }
+    return n;
+}
+
+/** Appends [p, p+n) as UTF-8: well-formed UTF-8 as it is, every other byte taken as
+ *  Windows-1252. */
+void appendMixedAsUtf8(std::string& out, const char* p, size_t n)
+{
+    const auto* u = reinterpret_cast<const unsigned char*>(p);
+    const auto* const end = u + n;
+    while (u < end) {
+        const auto* run = u;
+        while (u < end && *u < 0x80u)
+            ++u;
+        size_t k = 0;
+        while (u < end && *u >= 0x80u && (k = utf8SequenceAt(u, end)) != 0)
+            u += k;
+        out.append(reinterpret_cast<const char*>(run), size_t(u - run));
+        if (u < end && *u >= 0x80u)
+            appendCp1252AsUtf8(out, *u++);
     }
 }
 
@@ -304,9 +368,11 @@ bool DelimitedTextReader::parse(QIODevice& device, const RowHandler& handler, QS
     DeviceReader in(device, -1, step);
     RowCutter cutter(m_delimiter);
     std::string converted;
-    std::vector<size_t> convertedAt;
+    constexpr size_t kAsItIs = ~size_t(0);
+    std::vector<std::pair<size_t, size_t>> convertedAt; // a cell's place in converted, or kAsItIs
     std::vector<QByteArrayView> views;
-    const bool cp1252 = m_encoding == Encoding::Windows1252;
+    // Only a file that is not all UTF-8 has its cells looked at one by one.
+    const bool mixed = m_encoding == Encoding::Windows1252;
     const auto refuse = [error](const QString& reason) {
         if (error)
             *error = reason;
@@ -343,17 +409,29 @@ bool DelimitedTextReader::parse(QIODevice& device, const RowHandler& handler, QS
             return refuse(tr("It has more than the %1 rows a sheet can hold.").arg(RecordSheet::kMaxRows));
         const char* base = in.pos();
         views.clear();
-        if (cp1252) {
+        if (mixed) {
+            // Cells that are all UTF-8 are taken as they are, the others converted;
+            // the views are made once every conversion is done.
             converted.clear();
             convertedAt.clear();
             for (const FieldRef& f : cutter.fields) {
-                const char* p = f.inScratch ? cutter.scratch.data() + f.offset : base + f.offset;
-                convertedAt.push_back(converted.size());
-                appendCp1252AsUtf8(converted, p, f.length);
+                const char* p = (f.inScratch ? cutter.scratch.data() : base) + f.offset;
+                if (firstNonUtf8(p, f.length) == f.length) {
+                    convertedAt.emplace_back(kAsItIs, 0);
+                    continue;
+                }
+                const size_t at = converted.size();
+                appendMixedAsUtf8(converted, p, f.length);
+                convertedAt.emplace_back(at, converted.size() - at);
             }
-            convertedAt.push_back(converted.size());
-            for (size_t i = 0; i < cutter.fields.size(); ++i)
-                views.emplace_back(converted.data() + convertedAt[i], qsizetype(convertedAt[i + 1] - convertedAt[i]));
+            for (size_t i = 0; i < cutter.fields.size(); ++i) {
+                const FieldRef& f = cutter.fields[i];
+                const auto [at, length] = convertedAt[i];
+                if (at == kAsItIs)
+                    views.emplace_back((f.inScratch ? cutter.scratch.data() : base) + f.offset, qsizetype(f.length));
+                else
+                    views.emplace_back(converted.data() + at, qsizetype(length));
+            }
         } else {
             for (const FieldRef& f : cutter.fields)
                 views.emplace_back((f.inScratch ? cutter.scratch.data() : base) + f.offset, qsizetype(f.length));

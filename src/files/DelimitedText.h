@@ -19,19 +19,23 @@ class RecordSheet;
  * quote or a line break.
  *
  * Written as UTF-8 with CR LF line ends. Read: a UTF-8 byte-order mark is skipped,
- * text that is not valid UTF-8 is taken as Windows-1252, UTF-16 with its byte-order
- * mark is understood; lines may end in CR LF, LF or CR; a short line has empty
- * cells at its end (the widest line decides the column count); a quoted cell may
- * be followed by more text before the delimiter, which is kept. A file that holds
- * NUL bytes or ends inside a quoted cell is refused, and so is one larger than a
- * sheet can hold: more rows or a line of more cells than a sheet has
- * (RecordSheet::kMaxRows, kMaxCols, kMaxCells), a cell of more than
- * kMaxCellTextBytes or a column of more than kMaxColumnTextBytes. A wide line is
- * refused as soon as its cells pass the column bound, before the rest of it is cut.
+ * UTF-16 with its byte-order mark is understood; otherwise what is well-formed UTF-8
+ * is taken as UTF-8 and every byte that is not is taken as Windows-1252 on its own
+ * (a file of UTF-8 names with one typed in an older program reads as both). Lines
+ * may end in CR LF, LF or CR; a short line has empty cells at its end (the widest
+ * line decides the column count); a quoted cell may be followed by more text before
+ * the delimiter, which is kept. A file that holds NUL bytes or ends inside a quoted
+ * cell is refused, and so is one larger than a sheet can hold: more rows or a line
+ * of more cells than a sheet has (RecordSheet::kMaxRows, kMaxCols, kMaxCells), a
+ * cell of more than kMaxCellTextBytes or a column of more than kMaxColumnTextBytes.
+ * A wide line is refused as soon as its cells pass the column bound, before the rest
+ * of it is cut.
  */
 class DelimitedTextReader
 {
 public:
+    /** Utf8: all of it is UTF-8; Windows1252: some bytes were not and were taken as
+     *  Windows-1252, the rest as UTF-8; Utf16: it had a UTF-16 byte-order mark. */
     enum class Encoding { Utf8, Windows1252, Utf16 };
 
     /** Gets each row in order (row 0 first) as UTF-8 texts, valid during the call;

@@ -123,6 +123,18 @@ private slots:
         QTest::newRow("utf-8 with bom") << QByteArray("\xEF\xBB\xBFName,x\n") << comma << Rows{row({u"Name", u"x"})};
         QTest::newRow("windows-1252") << QByteArray("Caf\xE9,\x80,\x93q\x94,\x81\n") << comma
                                       << Rows{row({u"Café", u"€", u"“q”", u"\u0081"})};
+        // What is UTF-8 stays UTF-8; only the bytes that are not are taken as Windows-1252.
+        QTest::newRow("utf-8 with one windows-1252 byte") << QByteArray("Name\nJos\xC3\xA9\nM\xFCller\n") << comma
+                                                          << Rows{row({u"Name"}), row({u"José"}), row({u"Müller"})};
+        QTest::newRow("both in one cell") << QByteArray("\xE2\x82\xAC 5 = \x80 5,\xF0\x9D\x84\x9E\x93\n") << comma
+                                          << Rows{row({u"€ 5 = € 5", u"𝄞“"})};
+        QTest::newRow("a lead byte without its tail") << QByteArray("\xC3(,\xE2\x82,x\xF0\x9D\x84\n") << comma
+                                                      << Rows{row({u"Ã(", u"â‚", u"xð\u009D„"})};
+        QTest::newRow("overlong and surrogate forms") << QByteArray("\xC0\xAF,\xED\xA0\x80,\xF4\x90\x80\x80\n")
+                                                      << comma
+                                                      << Rows{row({u"À¯", u"í\u00A0€", u"ô\u0090€€"})};
+        QTest::newRow("windows-1252 beside utf-8, tab") << QByteArray("Stra\xDF" "e\tStra\xC3\x9F" "e\n") << int(FormatTab)
+                                                        << Rows{row({u"Straße", u"Straße"})};
         QTest::newRow("windows-1252 in a quoted cell") << QByteArray("\"M\xFCller, \"\"A\"\"\"\n") << comma
                                                        << Rows{row({u"Müller, \"A\""})};
         QTest::newRow("utf-16le") << QByteArray("\xFF\xFE" "a\0,\0\xE9\0\n\0", 10) << comma
@@ -199,7 +211,7 @@ private slots:
         }
     }
 
-    void aLateInvalidByteMakesTheWholeFileWindows1252()
+    void aLateInvalidByteLeavesTheRestUtf8()
     {
         QByteArray bytes("M\xC3\xBCller\n");
         bytes += QByteArray(2 * 1024 * 1024, 'x') + "\n";
@@ -208,7 +220,7 @@ private slots:
         QString error;
         QVERIFY2(readText(bytes, FormatComma, s, &error), qPrintable(error));
         QCOMPARE(s.rows(), 3);
-        QCOMPARE(s.text(0, 0), QStringLiteral("MÃ¼ller"));
+        QCOMPARE(s.text(0, 0), QStringLiteral("Müller"));
         QCOMPARE(s.text(2, 0), QStringLiteral("Café"));
     }
 

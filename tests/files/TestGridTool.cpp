@@ -106,6 +106,16 @@ private slots:
         QCOMPARE(r.out, QByteArray("[\"a\",\"b\"]\n"));
     }
 
+    void textThatIsMostlyUtf8KeepsItsUtf8()
+    {
+        QTemporaryDir dir;
+        const QString csv = dir.filePath(QStringLiteral("names.csv"));
+        writeFile(csv, "Name\nJos\xc3\xa9\nM\xfcller\n");
+        const Run r = grid({QStringLiteral("dump"), csv});
+        QCOMPARE(r.exitCode, 0);
+        QCOMPARE(QString::fromUtf8(r.out), QStringLiteral("[\"Name\"]\n[\"Jos\u00e9\"]\n[\"M\u00fcller\"]\n"));
+    }
+
     void moreThanASheetHoldsIsRefusedAndNothingWritten_data()
     {
         QTest::addColumn<QString>("input");
