@@ -539,6 +539,10 @@ bool DelimitedTextReader::readInto(QIODevice& device, RecordSheet& sheet, QStrin
                 return false;
             }
             sheet.setTextUtf8(row, c, text);
+            if (sheet.isCellEmpty(row, c)) { // long texts leave room unused: the column filled up sooner
+                tooLarge = tr("Its column %1 holds more text than a column of a sheet can keep.").arg(c + 1);
+                return false;
+            }
         }
         rows = row + 1;
         return true;

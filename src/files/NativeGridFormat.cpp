@@ -174,6 +174,8 @@ bool readTexts(Reader& rd, RecordSheet& sheet, int rows, int cols)
             if (!isValidText(in.pos(), len))
                 return rd.damaged(tr("a cell text is not valid UTF-8"));
             sheet.setTextUtf8(r, c, QByteArrayView(in.pos(), qsizetype(len)));
+            if (sheet.isCellEmpty(r, c)) // long texts leave room unused: the column filled up sooner
+                return rd.fail(tr("A column holds more text than Quillon can keep."));
             in.advance(len);
         }
     }
