@@ -1,5 +1,7 @@
 #include "shell/AppPaths.h"
 #include "app/MainWindow.h"
+#include "files/DocumentCommands.h"
+#include "files/FileMenuController.h"
 #include "shell/MainModel.h"
 #include "shell/SettingsStore.h"
 #include "shell/StartupSettings.h"
@@ -32,7 +34,14 @@ int main(int argc, char* argv[])
     quillon::TerminationSignals termination;
     QObject::connect(&termination, &quillon::TerminationSignals::terminationRequested, &window, &QWidget::close);
     window.show();
-    if (showTips && !noTips)
+    // A file named on the command line (or by the desktop) takes the untitled
+    // document's place; the others are left for the user to open.
+    const QStringList files = quillon::AppPaths::filesOnCommandLine(arguments);
+    if (!files.isEmpty()) {
+        if (auto* fileMenu = window.findChild<quillon::FileMenuController*>())
+            fileMenu->commands().openPath(files.first());
+    } else if (showTips && !noTips) {
         window.showTipOfTheDay();
+    }
     return QApplication::exec();
 }

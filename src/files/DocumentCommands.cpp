@@ -3,11 +3,13 @@
 #include "shell/AppPaths.h"
 #include "shell/MainModel.h"
 #include "files/DeviceStreams.h"
+#include "files/NativeGridFormat.h"
 #include "sheet/RecordSheet.h"
 #include "ui/Platform.h"
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QThread>
@@ -280,8 +282,12 @@ void DocumentCommands::openChosen(int format)
     if (nothingPicked.contains(path))
         return;
     doc.setLastOpenPath(AppPaths::DirectoryPart(path));
-    const int documentType = kind.documentType;
-    read(path, kind.gridFormat, [this, path, documentType](bool ok, const QString& error) {
+    openFile(path, kind.gridFormat, kind.documentType);
+}
+
+void DocumentCommands::openFile(const QString& path, int format, int documentType)
+{
+    read(path, format, [this, path, documentType](bool ok, const QString& error) {
         if (!ok) {
             m_staging.reset();
             reportFailure(QStringLiteral("Open File"), tr("Quillon could not open"), path, error,
@@ -290,6 +296,27 @@ void DocumentCommands::openChosen(int format)
         }
         replaceDocument(path, documentType);
     });
+}
+
+void DocumentCommands::openPath(const QString& given)
+{
+    if (isBusy())
+        return;
+    const QString path = QFileInfo(given).absoluteFilePath();
+    int format = gridFormatForPath(path);
+    if (format < 0) {
+        QFile file(path);
+        if (file.open(QIODevice::ReadOnly) && file.read(NativeGridFormat::magic().size()) == NativeGridFormat::magic())
+            format = FormatNative;
+    }
+    if (format < 0) {
+        reportFailure(QStringLiteral("Open File"), tr("Quillon could not open"), path,
+                      tr("Its name does not tell a kind of file Quillon reads."), tr("The document was left as it was."));
+        return;
+    }
+    m_model.document().setLastOpenPath(AppPaths::DirectoryPart(path));
+    openFile(path, format,
+             format == FormatComma ? Document::Comma : format == FormatTab ? Document::Tab : Document::Native);
 }
 
 void DocumentCommands::replaceDocument(const QString& path, int documentType)

@@ -52,6 +52,10 @@ public:
     void StartupNew();
     /** "&Open" and the toolbar's drop-down: @p format is an OpenFormat. */
     void OpenDocument(int format);
+    /** Opens the file @p path without asking (a file named on the command line): its
+     *  format from its name, or a grid file by its first bytes. A file that cannot be
+     *  read is reported and the document stays as it was. */
+    void openPath(const QString& path);
     /** "&Append": merges the records of a native file below the sheet's. */
     void Append();
     /** "&Save". */
@@ -128,6 +132,8 @@ private:
     void mergeStaging();
     void applyRowMode();
     void end();
+    /** Reads @p path in @p format and makes it the document, or reports why not. */
+    void openFile(const QString& path, int format, int documentType);
     void reportFailure(const QString& caption, const QString& what, const QString& path, const QString& reason,
                        const QString& after);
 

@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QStandardPaths>
+#include <QUrl>
 
 namespace quillon {
 
@@ -41,6 +42,28 @@ void AppPaths::applyCommandLine(const QStringList& arguments)
         else if (arguments[i] == QLatin1String("--data"))
             setDataFolder(arguments[i + 1]);
     }
+}
+
+QStringList AppPaths::filesOnCommandLine(const QStringList& arguments)
+{
+    static const QStringList withValue = {QStringLiteral("--settings"), QStringLiteral("--user-data"),
+                                          QStringLiteral("--data")};
+    QStringList files;
+    bool optionsEnded = false;
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        const QString& a = arguments[i];
+        if (!optionsEnded && a == QLatin1String("--")) {
+            optionsEnded = true;
+        } else if (!optionsEnded && withValue.contains(a)) {
+            ++i;
+        } else if (!optionsEnded && a.startsWith(QLatin1Char('-')) && a.size() > 1) {
+            // another option: "--no-tips", or one of Qt's own
+        } else if (!a.isEmpty()) {
+            const QUrl url(a);
+            files.append(url.isLocalFile() ? url.toLocalFile() : a);
+        }
+    }
+    return files;
 }
 
 QString AppPaths::installationFolder()

@@ -21,6 +21,10 @@ class AppPaths
 public:
     /** Reads --settings FILE and --user-data DIR from the command line. */
     static void applyCommandLine(const QStringList& arguments);
+    /** The files named on the command line (arguments[0] is the program): every argument
+     *  that is neither an option nor the value of "--settings", "--user-data" or
+     *  "--data"; after "--", every argument. A file: address becomes its path. */
+    static QStringList filesOnCommandLine(const QStringList& arguments);
 
     static QString installationFolder();
     static QString dataFolder();

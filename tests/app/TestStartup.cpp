@@ -1,5 +1,7 @@
 #include "shell/SettingsStore.h"
 
+#include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -49,6 +51,33 @@ private slots:
         QCOMPARE(written.ReadSettingText(QStringLiteral("AlternateColor")), QStringLiteral("True"));
         QCOMPARE(written.ReadSettingText(QStringLiteral("ShowTips")), QStringLiteral("True"));
         QCOMPARE(written.ReadSettingText(QStringLiteral("AddressBox")), QStringLiteral("0"));
+    }
+
+    // A file named on the command line is opened in place of the untitled document:
+    // the next Open dialog starts in its folder.
+    void opensTheFileNamedOnTheCommandLine()
+    {
+        QTemporaryDir dir;
+        QVERIFY(QDir().mkpath(dir.filePath(QStringLiteral("lists"))));
+        const QString csv = dir.filePath(QStringLiteral("lists/florists.csv"));
+        {
+            QFile file(csv);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write("Name,Phone\nBloom & Co,555-0101\n");
+        }
+        const QString ini = dir.filePath(QStringLiteral("quillon.ini"));
+        QProcess quillon;
+        quillon.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        quillon.start(program(), QStringList{QStringLiteral("--settings"), ini, QStringLiteral("--user-data"),
+                                             dir.filePath(QStringLiteral("user")), QStringLiteral("--no-tips"), csv});
+        QVERIFY(quillon.waitForStarted());
+        QTRY_VERIFY_WITH_TIMEOUT(!SettingsStore(ini).ReadSettingText(QStringLiteral("INI")).isEmpty(), 60000);
+        // The file is opened right after the window shows, before any signal is handled.
+        quillon.terminate();
+        QVERIFY(quillon.waitForFinished(60000));
+        QCOMPARE(quillon.exitCode(), 0);
+        QCOMPARE(SettingsStore(ini).ReadSettingText(QStringLiteral("LastOpenPath")),
+                 dir.filePath(QStringLiteral("lists/")));
     }
 };
 

@@ -349,6 +349,62 @@ private slots:
         QCOMPARE(platform().openRequests.last().directory, path(QStringLiteral("lists/")));
     }
 
+    void openPathTakesTheFormatFromTheFile_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<int>("format");
+        QTest::addColumn<int>("type");
+        QTest::newRow("grid file") << QStringLiteral("people.vty") << int(FormatNative) << 2;
+        QTest::newRow("comma text") << QStringLiteral("people.csv") << int(FormatComma) << 3;
+        QTest::newRow("tab text") << QStringLiteral("people.txt") << int(FormatTab) << 4;
+        QTest::newRow("grid file without its extension") << QStringLiteral("people") << int(FormatNative) << 2;
+        QTest::newRow("grid file under another name") << QStringLiteral("people.backup") << int(FormatNative) << 2;
+    }
+    void openPathTakesTheFormatFromTheFile()
+    {
+        QFETCH(QString, name);
+        QFETCH(int, format);
+        QFETCH(int, type);
+        RecordSheet s;
+        s.setCols(3);
+        s.setRows(3);
+        s.setTitle(0, QStringLiteral("Name"));
+        s.setText(2, 1, QStringLiteral("Elm Street"));
+        const QString file = path(name);
+        QVERIFY(SaveGrid(file, format, s));
+        m_commands->openPath(file);
+        QVERIFY2(platform().messages.isEmpty(), qPrintable(platform().lastMessage()));
+        QCOMPARE(doc().DocumentName(), file);
+        QCOMPARE(doc().DocumentType(), type);
+        QCOMPARE(sheet().text(2, 1), QStringLiteral("Elm Street"));
+        QCOMPARE(doc().LastOpenPath(), m_dir->path() + QLatin1Char('/'));
+        QVERIFY(!doc().IsModified());
+        QVERIFY(platform().openRequests.isEmpty()); // no dialog
+    }
+
+    void openPathOfWhatCannotBeReadSaysSo_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::newRow("unknown kind") << QStringLiteral("notes.odt") << QByteArray("PK\3\4 not ours");
+        QTest::newRow("damaged grid file") << QStringLiteral("cut.vty") << NativeGridFormat::magic() + QByteArray(5, '\0');
+        QTest::newRow("missing") << QStringLiteral("gone.csv") << QByteArray();
+    }
+    void openPathOfWhatCannotBeReadSaysSo()
+    {
+        QFETCH(QString, name);
+        QFETCH(QByteArray, bytes);
+        const QString file = path(name);
+        if (!bytes.isEmpty())
+            writeBytes(file, bytes);
+        m_commands->openPath(file);
+        QCOMPARE(platform().messages.size(), 1);
+        QVERIFY2(platform().lastMessage().contains(file), qPrintable(platform().lastMessage()));
+        QVERIFY(doc().isUntitled());
+        QCOMPARE(sheet().cols(), 10);
+        QCOMPARE(sheet().recordCount(), 20);
+    }
+
     void aFileThatCannotBeReadLeavesTheDocument_data()
     {
         QTest::addColumn<int>("format");
