@@ -31,16 +31,21 @@ WindowSettings WindowSettings::read(const SettingsStore& store, const QString& i
 
 void WindowSettings::write(SettingsStore& store) const
 {
-    store.WriteSettingText(QStringLiteral("TOP"), NumberSettingText(top));
-    store.WriteSettingText(QStringLiteral("LEFT"), NumberSettingText(left));
-    store.WriteSettingText(QStringLiteral("WIDTH"), NumberSettingText(width));
-    store.WriteSettingText(QStringLiteral("HEIGHT"), NumberSettingText(height));
-    store.WriteSettingText(QStringLiteral("VBarLeft"), NumberSettingText(vbarLeft));
-    store.WriteSettingText(QStringLiteral("AlternateColor"), BooleanSettingText(alternateColor));
-    store.WriteSettingText(QStringLiteral("LastOpenPath"), lastOpenPath);
-    store.WriteSettingText(QStringLiteral("ShowTips"), BooleanSettingText(showTips));
-    store.WriteSettingText(QStringLiteral("AddressBox"), addressBox ? QStringLiteral("-1") : QStringLiteral("0"));
-    store.WriteSettingText(QStringLiteral("ListIndex"), QString::number(listIndex));
+    write([&store](const QString& name, const QString& text) { store.WriteSettingText(name, text); });
+}
+
+void WindowSettings::write(const std::function<void(const QString& name, const QString& text)>& put) const
+{
+    put(QStringLiteral("TOP"), NumberSettingText(top));
+    put(QStringLiteral("LEFT"), NumberSettingText(left));
+    put(QStringLiteral("WIDTH"), NumberSettingText(width));
+    put(QStringLiteral("HEIGHT"), NumberSettingText(height));
+    put(QStringLiteral("VBarLeft"), NumberSettingText(vbarLeft));
+    put(QStringLiteral("AlternateColor"), BooleanSettingText(alternateColor));
+    put(QStringLiteral("LastOpenPath"), lastOpenPath);
+    put(QStringLiteral("ShowTips"), BooleanSettingText(showTips));
+    put(QStringLiteral("AddressBox"), addressBox ? QStringLiteral("-1") : QStringLiteral("0"));
+    put(QStringLiteral("ListIndex"), QString::number(listIndex));
 }
 
 bool PrepareSettingsStore(SettingsStore& store, const QString& installationFolder)

@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <functional>
+
 namespace quillon {
 
 class SettingsStore;
@@ -26,6 +28,8 @@ struct WindowSettings
     /** Writes "TOP", "LEFT", "WIDTH", "HEIGHT", "VBarLeft", "AlternateColor",
      *  "LastOpenPath", "ShowTips", "AddressBox", "ListIndex", in that order. */
     void write(SettingsStore& store) const;
+    /** The same values as (name, text) in the same order, to @p put. */
+    void write(const std::function<void(const QString& name, const QString& text)>& put) const;
 };
 
 /** Start-up's first steps: "INI" is written with the installation folder when not set;

@@ -54,6 +54,9 @@ private slots:
         QTest::newRow("separators dropped") << "555-1234" << QByteArray("ATDT5551234;\r");
         QTest::newRow("line breaks from a web page") << "555\r\nATZ\t1" << QByteArray("ATDT5551;\r");
         QTest::newRow("no dial modifiers from letters") << "1-800-FLOWERS" << QByteArray("ATDT1800;\r");
+        QTest::newRow("control characters dropped")
+            << QStringLiteral("555\u007F12\u001B34\u0000") << QByteArray("ATDT5551234;\r");
+        QTest::newRow("a semicolon would end the dial string") << "555;ATH;1234" << QByteArray("ATDT5551234;\r");
     }
 
     void commands()

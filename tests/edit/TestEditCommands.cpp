@@ -902,6 +902,26 @@ private slots:
         QCOMPARE(s.currentRow(), 3);
     }
 
+    void findFromTheBeginningStartsOverOnlyFromTheLastCell()
+    {
+        Fixture f;
+        RecordSheet& s = f.sheet(); // 20 records, 10 columns
+        s.setText(20, 3, QStringLiteral("elm")); // the last row, not the last column
+        s.setText(5, 7, QStringLiteral("elm"));
+        s.setText(20, 9, QStringLiteral("elm")); // the last cell
+        FindSession& find = f.edit->findSession();
+        find.load();
+        find.setText(QStringLiteral("elm"));
+        find.setFromBeginning(true);
+        const std::pair<int, int> expected[] = {{20, 3}, {5, 7}, {20, 9}, {20, 3}};
+        for (const auto& [row, col] : expected) {
+            find.findNext();
+            QCOMPARE(s.currentRow(), row);
+            QCOMPARE(s.currentCol(), col);
+        }
+        QVERIFY(f.platform.messages.isEmpty());
+    }
+
     void findOnAnEmptySheet()
     {
         Fixture f;

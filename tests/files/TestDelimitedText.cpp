@@ -211,6 +211,44 @@ private slots:
         }
     }
 
+    void hugeCellsAreQuotedAsSmallOnes_data()
+    {
+        QTest::addColumn<int>("format");
+        QTest::addColumn<int>("size");
+        QTest::newRow("comma, 3 MiB") << int(FormatComma) << 3 * 1024 * 1024;
+        QTest::newRow("tab, 3 MiB") << int(FormatTab) << 3 * 1024 * 1024;
+        QTest::newRow("comma, 64 KiB") << int(FormatComma) << 64 * 1024;
+    }
+    void hugeCellsAreQuotedAsSmallOnes()
+    {
+        // A cell larger than the writer's buffer goes out by another way; it must be
+        // quoted, and its quotes doubled, all the same.
+        QFETCH(int, format);
+        QFETCH(int, size);
+        QString big;
+        big.reserve(size);
+        const QString piece = QStringLiteral("say \"hi\", then\ttab\r\nnext; ");
+        while (big.size() < size)
+            big += piece;
+        RecordSheet s;
+        s.setCols(3);
+        s.setRows(2);
+        s.setText(1, 0, QStringLiteral("before"));
+        s.setText(1, 1, big);
+        s.setText(1, 2, QStringLiteral("\"after\""));
+        const QByteArray bytes = textBytes(s, format);
+        const QByteArray separator = format == FormatComma ? QByteArray(",") : QByteArray("\t");
+        QByteArray quoted = big.toUtf8();
+        quoted.replace("\"", "\"\"");
+        QVERIFY(bytes.contains(separator + '"' + quoted + '"' + separator));
+        RecordSheet back;
+        QString error;
+        QVERIFY2(readText(bytes, format, back, &error), qPrintable(error));
+        QCOMPARE(back.text(1, 1).size(), big.size());
+        QVERIFY(back.text(1, 1) == big);
+        QCOMPARE(back.text(1, 2), QStringLiteral("\"after\""));
+    }
+
     void aLateInvalidByteLeavesTheRestUtf8()
     {
         QByteArray bytes("M\xC3\xBCller\n");

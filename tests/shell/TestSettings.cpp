@@ -147,16 +147,18 @@ private slots:
         s.lastOpenPath = QStringLiteral("/home/u/lists/");
         s.listIndex = -1;
         s.showTips = false;
+        QStringList order;
+        s.write([&order](const QString& name, const QString&) { order << name; });
+        QCOMPARE(order, (QStringList{QStringLiteral("TOP"), QStringLiteral("LEFT"), QStringLiteral("WIDTH"),
+                                     QStringLiteral("HEIGHT"), QStringLiteral("VBarLeft"),
+                                     QStringLiteral("AlternateColor"), QStringLiteral("LastOpenPath"),
+                                     QStringLiteral("ShowTips"), QStringLiteral("AddressBox"),
+                                     QStringLiteral("ListIndex")}));
         s.write(store);
         QFile f(path());
         QVERIFY(f.open(QIODevice::ReadOnly));
         const QString ini = QString::fromUtf8(f.readAll());
-        QStringList order;
-        for (const QString& name : {QStringLiteral("TOP"), QStringLiteral("LEFT"), QStringLiteral("WIDTH"),
-                                    QStringLiteral("HEIGHT"), QStringLiteral("VBarLeft"),
-                                    QStringLiteral("AlternateColor"), QStringLiteral("LastOpenPath"),
-                                    QStringLiteral("ShowTips"), QStringLiteral("AddressBox"),
-                                    QStringLiteral("ListIndex")})
+        for (const QString& name : std::as_const(order))
             QVERIFY2(ini.contains(name + QLatin1Char('=')), qPrintable(name));
         QCOMPARE(store.ReadSettingText(QStringLiteral("AddressBox")), QStringLiteral("-1"));
         QCOMPARE(store.ReadSettingText(QStringLiteral("AlternateColor")), QStringLiteral("False"));
