@@ -154,7 +154,8 @@ void PrintPreviewDialog::render()
     {
         QPainter painter(&image);
         painter.setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing);
-        m_sheet.paintPage(painter, m_page);
+        // The preview shows what the printout is printed on (the labels of a stock).
+        m_sheet.paintPage(painter, m_page, true);
     }
     ++m_painted;
     m_image = image;

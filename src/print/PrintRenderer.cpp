@@ -14,6 +14,8 @@ namespace {
 
 // Grid lines and check box frames: half a point.
 constexpr double kLineWidth = 10;
+// Outlines on the preview: light grey, a device pixel wide.
+constexpr QRgb kOutlineColor = 0xffb4b4b4;
 
 } // namespace
 
@@ -76,7 +78,7 @@ PrintFace& PrintSheet::Renderer::face(int flags, double pointSize)
     return *m_faces.back().second;
 }
 
-void PrintSheet::Renderer::paint(QPainter& p, int page)
+void PrintSheet::Renderer::paint(QPainter& p, int page, bool withOutlines)
 {
     const PrintSheet& s = m_sheet;
     const QSizeF paper = s.paperTwips();
@@ -86,6 +88,14 @@ void PrintSheet::Renderer::paint(QPainter& p, int page)
     const double pageBottom = paper.height() - m.bottom();
 
     p.save();
+    if (withOutlines && !s.m_outlines.empty()) {
+        QPen outline{QColor(kOutlineColor)};
+        outline.setWidth(0);
+        p.setPen(outline);
+        p.setBrush(Qt::NoBrush);
+        for (const QRectF& r : s.m_outlines)
+            p.drawRect(QRectF(r.left() * m_kx, r.top() * m_ky, r.width() * m_kx, r.height() * m_ky));
+    }
     p.setPen(QPen(Qt::black));
 
     if (!s.m_header.isEmpty()) {

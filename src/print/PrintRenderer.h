@@ -56,7 +56,8 @@ class PrintSheet::Renderer
 public:
     Renderer(const PrintSheet& sheet, QPaintDevice* device);
 
-    void paint(QPainter& painter, int page);
+    /** Paints page @p page; @p withOutlines: the sheet's outlines too, under the text. */
+    void paint(QPainter& painter, int page, bool withOutlines = false);
 
     /** @p text with tabs, line breaks and other control characters shown as blanks. */
     static QString printable(QString text) { return PrintSheet::printableText(std::move(text)); }

@@ -176,15 +176,41 @@ void PrintSheet::setGridLines(bool on)
     m_gridLines = on;
 }
 
+void PrintSheet::setOutlines(std::vector<QRectF> outlines)
+{
+    m_outlines = std::move(outlines);
+}
+
 QPageLayout PrintSheet::pageLayout() const
 {
     return QPageLayout(m_pageSize, m_orientation, QMarginsF(0, 0, 0, 0), QPageLayout::Point);
 }
 
+QSizeF PrintSheet::paperTwips(const QPageSize& size)
+{
+    const QSizeF defined = size.definitionSize();
+    double perUnit = 0;
+    switch (size.definitionUnits()) {
+    case QPageSize::Millimeter:
+        perUnit = kTwipsPerInch / 25.4;
+        break;
+    case QPageSize::Point:
+        perUnit = 20;
+        break;
+    case QPageSize::Inch:
+        perUnit = kTwipsPerInch;
+        break;
+    default: {
+        const QSizeF inches = size.size(QPageSize::Inch);
+        return QSizeF(inches.width() * kTwipsPerInch, inches.height() * kTwipsPerInch);
+    }
+    }
+    return QSizeF(defined.width() * perUnit, defined.height() * perUnit);
+}
+
 QSizeF PrintSheet::paperTwips() const
 {
-    const QSizeF inches = m_pageSize.size(QPageSize::Inch);
-    QSizeF twips(inches.width() * kTwipsPerInch, inches.height() * kTwipsPerInch);
+    QSizeF twips = paperTwips(m_pageSize);
     if (m_orientation == QPageLayout::Landscape)
         twips.transpose();
     return twips;
@@ -262,10 +288,10 @@ PrintSheet::PageCells PrintSheet::pageCells(int page) const
     return cells;
 }
 
-void PrintSheet::paintPage(QPainter& painter, int page) const
+void PrintSheet::paintPage(QPainter& painter, int page, bool withOutlines) const
 {
     Renderer renderer(*this, painter.device());
-    renderer.paint(painter, page);
+    renderer.paint(painter, page, withOutlines);
 }
 
 bool PrintSheet::print(QPagedPaintDevice& device, QString* error, const Progress& progress, int first,

@@ -5,6 +5,7 @@
 #include <QFont>
 #include <QPageLayout>
 #include <QPageSize>
+#include <QRectF>
 #include <QString>
 
 #include <functional>
@@ -145,12 +146,20 @@ public:
     double fontPointSize() const { return m_fontPointSize; }
     void setGridLines(bool on);
     bool gridLines() const { return m_gridLines; }
+    /** Outlines of what is printed on (the labels of a label stock), in twips on the
+     *  paper, the same on every page. They are drawn in light lines on the preview
+     *  only, never on paper or in a PDF. */
+    void setOutlines(std::vector<QRectF> outlines);
+    const std::vector<QRectF>& outlines() const { return m_outlines; }
 
     /** The page layout a device must be given: the page size and orientation,
      *  no margins (the print sheet places everything itself). */
     QPageLayout pageLayout() const;
     /** Paper size in twips, oriented. */
     QSizeF paperTwips() const;
+    /** @p size in twips, portrait, from the size's own definition (A4 210 x 297 mm
+     *  exactly, not rounded to the hundredth of an inch). */
+    static QSizeF paperTwips(const QPageSize& size);
 
     // ---- pages --------------------------------------------------------------
     int pageCount() const;
@@ -163,8 +172,9 @@ public:
     };
     PageCells pageCells(int page) const;
 
-    /** Paints page @p page (from 0) with @p painter, whose device is the whole paper. */
-    void paintPage(QPainter& painter, int page) const;
+    /** Paints page @p page (from 0) with @p painter, whose device is the whole paper;
+     *  @p withOutlines: the outlines too (the preview). */
+    void paintPage(QPainter& painter, int page, bool withOutlines = false) const;
 
     /** Progress of print(): pages done, pages in all; returning false stops. */
     using Progress = std::function<bool(int done, int total)>;
@@ -199,6 +209,7 @@ private:
     QString m_fontFamily;
     double m_fontPointSize = 10;
     bool m_gridLines = true;
+    std::vector<QRectF> m_outlines;
 
     // Page breaks, computed on first use: the first print sheet row of every row
     // band of pages plus the end, and the first position in m_printColumns of every
