@@ -207,23 +207,53 @@ int runLabels(const QStringList& arguments)
     const QString command = QStringLiteral("labels");
     Options options(arguments);
     const std::optional<QString> format = options.value(QStringLiteral("--format"));
+    const std::optional<QString> stock = options.value(QStringLiteral("--stock"));
+    const std::optional<QString> start = options.value(QStringLiteral("--start"));
     const std::optional<QString> fontSize = options.value(QStringLiteral("--font-size"));
     const std::optional<QString> country = options.optionalValue(QStringLiteral("--country"));
     const bool skip = options.flag(QStringLiteral("--skip-incomplete"));
+    if (format && stock)
+        return fail(QStringLiteral("give --format or --stock, not both"));
     RecordSheet sheet;
     QString output;
     if (const int code = loadInput(options, command, sheet, output))
         return code;
 
     ReportOptionsForm form(sheet);
+    // Stocks the stock file describes wrongly are left out; say so, whatever is printed.
+    for (const QString& problem : form.stocks().problems())
+        std::fprintf(stderr, "quillon-grid: %s\n", problem.toLocal8Bit().constData());
     if (format) {
         // "3 x 10", "3x10" and "3X10" name the same format.
         QString name = format->simplified().toLower().remove(QLatin1Char(' '));
         name.replace(QLatin1Char('x'), QStringLiteral(" x "));
-        if (!FindLabelFormat(name))
-            return fail(QStringLiteral("unknown label format \"%1\": %2")
-                            .arg(*format, ReportOptionsForm::formatNames().join(QStringLiteral(", "))));
+        if (!FindLabelFormat(name)) {
+            QStringList builtIn;
+            for (const LabelFormat& f : BuiltInLabelFormats())
+                builtIn << QLatin1Char('"') + f.name + QLatin1Char('"');
+            return fail(QStringLiteral("unknown label format \"%1\": %2; label stocks such as \"Avery 5160\" are "
+                                       "chosen with --stock")
+                            .arg(*format, builtIn.join(QStringLiteral(", "))));
+        }
         form.setFormat(name);
+    }
+    if (stock) {
+        const LabelFormat* found = form.stocks().lookUp(*stock);
+        if (!found)
+            return fail(QStringLiteral("unknown label stock \"%1\": %2")
+                            .arg(*stock, form.formatNames().join(QStringLiteral(", "))));
+        form.setFormat(found->name);
+    }
+    if (start) {
+        bool ok = false;
+        const int position = start->toInt(&ok);
+        if (!ok || position < 1 || position > form.labelsPerSheet())
+            return fail(QStringLiteral("--start %1: give the first free label of the sheet, 1 to %2 (\"%3\" has %2 "
+                                       "labels a sheet)")
+                            .arg(*start)
+                            .arg(form.labelsPerSheet())
+                            .arg(form.format()));
+        form.setStartLabel(position);
     }
     if (fontSize)
         form.setFontSize(*fontSize);
@@ -246,8 +276,11 @@ int runLabels(const QStringList& arguments)
 QUILLON_GRID_COMMAND(print, "print FILE -o OUT.pdf [--columns LIST] [--landscape] [--scale N] [--paper P]",
                      "prints the records as a table to PDF (LIST: 1,3-5 or titles; P: letter, legal, a4, a3)",
                      runPrint, true);
-QUILLON_GRID_COMMAND(labels, "labels FILE -o OUT.pdf [--format F] [--skip-incomplete] [--country[=TEXT]]",
-                     "prints mailing labels to PDF (F: \"3 x 10\", \"2 x 10\", \"2 x 5\"; also --font-size N)",
+QUILLON_GRID_COMMAND(labels,
+                     "labels FILE -o OUT.pdf [--format F | --stock S] [--start N] [--skip-incomplete] "
+                     "[--country[=TEXT]]",
+                     "prints mailing labels to PDF (F: \"3 x 10\", \"2 x 10\", \"2 x 5\"; S: a label stock such as "
+                     "\"Avery 5160\" or \"L7160\"; N: the first free label of the first sheet; also --font-size N)",
                      runLabels, true);
 
 } // namespace quillon::cli

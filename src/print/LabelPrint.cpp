@@ -33,76 +33,76 @@ constexpr double kSizeStep = 0.5;
 // The fitter measures on a device of one dot a twip.
 constexpr double kDotsPerMeter = kTwipsPerInch / 0.0254;
 
-QStringList sizes(std::initializer_list<int> points)
-{
-    QStringList out;
-    for (int p : points)
-        out << QString::number(p);
-    return out;
-}
-
-std::vector<LabelFormat> makeFormats()
-{
-    std::vector<LabelFormat> formats;
-    LabelFormat f;
-    // 2 5/8 x 1 inch labels, 3 across, 1/8 inch apart, 10 down.
-    f.name = QStringLiteral("3 x 10");
-    f.across = 3;
-    f.columnWidths = {3976, 3976, 3300};
-    f.rowHeight = 240;
-    f.fontFamily = QStringLiteral("Arial");
-    f.fontSize = 10;
-    f.fontSizes = sizes({8, 9, 10, 11, 12});
-    f.labelWidth = kInch * 21 / 8;
-    f.labelHeight = kInch;
-    f.pitch = kInch * 11 / 4;
-    f.firstLeft = kInch * 3 / 16;
-    f.labelsDown = 10;
-    formats.push_back(f);
-    // 4 x 1 inch labels, 2 across, 3/16 inch apart, 10 down.
-    f.name = QStringLiteral("2 x 10");
-    f.across = 2;
-    f.columnWidths = {6120, 5000, 0};
-    f.labelWidth = kInch * 4;
-    f.pitch = kInch * 67 / 16;
-    f.firstLeft = kInch * 5 / 32;
-    formats.push_back(f);
-    // 4 x 2 inch labels, 2 across, 5 down.
-    f.name = QStringLiteral("2 x 5");
-    f.rowHeight = 480;
-    f.fontFamily = QStringLiteral("Times New Roman");
-    f.fontSize = 16;
-    f.fontSizes = sizes({12, 14, 16, 18, 20, 22, 24});
-    f.labelHeight = kInch * 2;
-    f.labelsDown = 5;
-    formats.push_back(f);
-    return formats;
-}
+// Stocks of the stock file: a label's text begins this far inside its left edge and
+// ends as far inside its right edge (twips), a sixteenth of a narrow label's width.
+constexpr double kLabelInset = kInch / 10.0;
+// A stock's lines are 1.2 times the type size high (twips a point: 20), four of them
+// at most 95% of the label's height.
+constexpr double kLineTwipsPerPoint = 24;
+constexpr double kLinesShare = 0.95;
 
 } // namespace
-
-QRectF LabelFormat::labelRect(int col, int band) const
-{
-    return QRectF(firstLeft + col * pitch, kLabelTop + band * labelHeight, labelWidth, labelHeight);
-}
-
-const std::vector<LabelFormat>& LabelFormats()
-{
-    static const std::vector<LabelFormat> formats = makeFormats();
-    return formats;
-}
-
-const LabelFormat* FindLabelFormat(const QString& name)
-{
-    for (const LabelFormat& f : LabelFormats())
-        if (f.name == name)
-            return &f;
-    return nullptr;
-}
 
 QMargins LabelMargins()
 {
     return QMargins(kLabelLeft, kLabelTop, kLabelRight, kLabelBottom);
+}
+
+LabelLayout LayOutLabels(const LabelFormat& f, double pointSize)
+{
+    LabelLayout l;
+    const int across = std::max(1, f.across);
+    if (f.builtIn) {
+        l.margins = LabelMargins();
+        l.rowHeight = f.rowHeight;
+        int left = l.margins.left();
+        for (int c = 0; c < across; ++c) {
+            const int width = c < int(f.columnWidths.size()) ? f.columnWidths[size_t(c)] : 0;
+            l.columnWidths.push_back(width);
+            // Text runs to its label's right edge, past a column narrower than its
+            // label (the last of "3 x 10").
+            l.textLimits.push_back(std::max(0, int(f.labelRect(c, 0).right()) - left));
+            left += width;
+        }
+        return l;
+    }
+
+    const QSizeF paper = f.paperTwips();
+    const double padding = PrintSheet::kCellPadding;
+    const double inset = std::max(padding, std::min(kLabelInset, f.labelWidth / 16));
+    // Column c begins where label c's text begins, less the cell's padding; positions
+    // on the paper are rounded to the twip one by one, so that rounding does not add up.
+    std::vector<int> xs;
+    for (int c = 0; c < across; ++c)
+        xs.push_back(int(std::lround(f.leftMargin + c * f.horizontalPitch + inset - padding)));
+    xs.push_back(int(std::lround(f.leftMargin + (across - 1) * f.horizontalPitch + f.labelWidth - inset + padding)));
+    l.margins = QMargins(xs.front(), 0, 0, 0);
+    const int limit = int(std::lround(f.labelWidth - 2 * inset + 2 * padding));
+    for (int c = 0; c < across; ++c) {
+        l.columnWidths.push_back(xs[size_t(c) + 1] - xs[size_t(c)]);
+        l.textLimits.push_back(limit);
+    }
+
+    const double line = std::min(pointSize * kLineTwipsPerPoint, kLinesShare * f.labelHeight / 4);
+    const double space = (f.labelHeight - 4 * line) / 2;
+    const int down = std::max(1, f.down);
+    std::vector<int> ys;
+    ys.reserve(size_t(down) * 6 + 1);
+    for (int band = 0; band < down; ++band) {
+        const double top = f.topMargin + band * f.verticalPitch;
+        ys.push_back(int(std::lround(top)));
+        for (int i = 0; i < 5; ++i)
+            ys.push_back(int(std::lround(top + space + i * line)));
+    }
+    // The last row of labels ends the sheet's bands, within the paper.
+    const int paperBottom = int(std::floor(paper.height()));
+    ys.push_back(std::min(int(std::lround(f.topMargin + (down - 1) * f.verticalPitch + f.labelHeight)), paperBottom));
+    for (size_t i = 0; i + 1 < ys.size(); ++i)
+        l.sheetRowHeights.push_back(std::max(0, ys[i + 1] - ys[i]));
+    l.margins.setTop(ys.front());
+    l.margins.setBottom(std::max(0, paperBottom - ys.back()));
+    l.rowHeight = int(std::lround(line));
+    return l;
 }
 
 QString LabelCityLine(const QString& city, const QString& state, const QString& zip)
@@ -239,24 +239,17 @@ LabelFitter::Fit LabelFitter::fit(const std::array<QString, kTextRows>& lines, i
 // ---- LabelCells -----------------------------------------------------------------
 
 LabelCells::LabelCells(const RecordSheet& sheet, std::vector<int> records, const LabelFormat& format,
-                       double pointSize, QString country)
+                       double pointSize, QString country, int emptyPositions)
     : m_sheet(sheet), m_records(std::move(records)), m_across(std::max(1, format.across)),
-      m_country(PrintSheet::printableText(std::move(country))), m_family(format.fontFamily),
-      m_pointSize(pointSize), m_leastPointSize(leastPointSize(format, pointSize))
+      m_empty(std::clamp(emptyPositions, 0, std::max(0, format.labelsPerSheet() - 1))),
+      m_layout(LayOutLabels(format, pointSize)), m_country(PrintSheet::printableText(std::move(country))),
+      m_family(format.fontFamily), m_pointSize(pointSize), m_leastPointSize(leastPointSize(format, pointSize))
 {
     for (int c = 0; c < m_across; ++c)
-        m_rooms.push_back(textLimit(format, c) - 2.0 * PrintSheet::kCellPadding - kFitSlack);
+        m_rooms.push_back(m_layout.textLimits[size_t(c)] - 2.0 * PrintSheet::kCellPadding - kFitSlack);
 }
 
 LabelCells::~LabelCells() = default;
-
-int LabelCells::textLimit(const LabelFormat& format, int col)
-{
-    int left = LabelMargins().left();
-    for (int c = 0; c < col && c < int(format.columnWidths.size()); ++c)
-        left += format.columnWidths[size_t(c)];
-    return std::max(0, int(format.labelRect(col, 0).right()) - left);
-}
 
 double LabelCells::leastPointSize(const LabelFormat& format, double pointSize)
 {
@@ -266,8 +259,18 @@ double LabelCells::leastPointSize(const LabelFormat& format, double pointSize)
 
 int LabelCells::rowCount() const
 {
-    const int bands = (labelCount() + m_across - 1) / m_across;
-    return bands * kBandRows;
+    if (labelCount() == 0)
+        return 0;
+    const qsizetype positions = qsizetype(labelCount()) + m_empty;
+    return int((positions + m_across - 1) / m_across * kBandRows);
+}
+
+int LabelCells::rowHeight(int row) const
+{
+    const std::vector<int>& heights = m_layout.sheetRowHeights;
+    if (heights.empty() || row < 0)
+        return -1;
+    return heights[size_t(row) % heights.size()];
 }
 
 QString LabelCells::field(int record, int col) const
@@ -288,7 +291,7 @@ LabelFitter::Fit LabelCells::label(int k) const
     const std::array<QString, LabelFitter::kTextRows> lines{
         PrintSheet::printableText(field(record, 0)), PrintSheet::printableText(field(record, 1)),
         PrintSheet::printableText(LabelCityLine(field(record, 2), field(record, 3), field(record, 4))), m_country};
-    return m_fitter->fit(lines, m_country.isEmpty() ? 3 : 4, m_rooms[size_t(k % m_across)]);
+    return m_fitter->fit(lines, m_country.isEmpty() ? 3 : 4, m_rooms[size_t((k + m_empty) % m_across)]);
 }
 
 const LabelFitter::Line* LabelCells::line(int row, int col) const
@@ -299,13 +302,13 @@ const LabelFitter::Line* LabelCells::line(int row, int col) const
     if (inBand < 1 || inBand > LabelFitter::kTextRows)
         return nullptr;
     const int band = row / kBandRows;
-    const qsizetype k = qsizetype(band) * m_across + col;
-    if (k >= qsizetype(m_records.size()))
+    const qsizetype k = qsizetype(band) * m_across + col - m_empty;
+    if (k < 0 || k >= qsizetype(m_records.size()))
         return nullptr;
     if (band != m_band) {
         m_bandFits.clear();
         for (int c = 0; c < m_across; ++c)
-            m_bandFits.push_back(label(band * m_across + c));
+            m_bandFits.push_back(label(int(qsizetype(band) * m_across + c - m_empty)));
         m_band = band;
     }
     return &m_bandFits[size_t(col)].rows[size_t(inBand - 1)];
@@ -343,7 +346,8 @@ int LabelCells::shortenedCount() const
 
 // ---- ReportOptionsForm ------------------------------------------------------------
 
-ReportOptionsForm::ReportOptionsForm(const RecordSheet& sheet) : m_sheet(sheet)
+ReportOptionsForm::ReportOptionsForm(const RecordSheet& sheet, LabelStocks stocks)
+    : m_sheet(sheet), m_stocks(std::move(stocks))
 {
     setFormat(QStringLiteral("3 x 10"));
     refreshSelection();
@@ -355,27 +359,26 @@ QString ReportOptionsForm::hint()
                           "Preview before printing to get best results.");
 }
 
-QStringList ReportOptionsForm::formatNames()
-{
-    QStringList names;
-    for (const LabelFormat& f : LabelFormats())
-        names << f.name;
-    return names;
-}
-
 void ReportOptionsForm::setFormat(const QString& name)
 {
-    const LabelFormat* f = FindLabelFormat(name);
-    if (!f)
-        return;
-    m_format = name;
-    m_fontSize = QString::number(f->fontSize);
+    const std::vector<LabelFormat>& formats = m_stocks.formats();
+    for (size_t i = 0; i < formats.size(); ++i) {
+        if (formats[i].name == name) {
+            m_format = i;
+            m_fontSize = QString::number(formats[i].fontSize);
+            return;
+        }
+    }
 }
 
 const LabelFormat& ReportOptionsForm::labelFormat() const
 {
-    const LabelFormat* f = FindLabelFormat(m_format);
-    return f ? *f : LabelFormats().front();
+    return m_stocks.formats().at(m_format);
+}
+
+int ReportOptionsForm::printStartLabel() const
+{
+    return std::clamp(m_startLabel, 1, std::max(1, labelsPerSheet()));
 }
 
 double ReportOptionsForm::printFontSize() const
@@ -427,7 +430,7 @@ std::unique_ptr<PrintSheet> ReportOptionsForm::makePrintSheet(int* shortened) co
 {
     auto print = std::make_unique<PrintSheet>();
     const auto cells = setUp(*print, m_sheet, chosenRecords(), labelFormat(), printFontSize(),
-                             m_printCountry ? m_country : QString());
+                             m_printCountry ? m_country : QString(), printStartLabel() - 1);
     if (shortened)
         *shortened = cells->shortenedCount();
     return print;
@@ -446,27 +449,34 @@ QString ReportOptionsForm::shortenedMessage(int count)
 
 std::shared_ptr<const LabelCells> ReportOptionsForm::setUp(PrintSheet& print, const RecordSheet& sheet,
                                                            std::vector<int> records, const LabelFormat& format,
-                                                           double fontSize, const QString& country)
+                                                           double fontSize, const QString& country,
+                                                           int emptyPositions)
 {
-    auto cells = std::make_shared<LabelCells>(sheet, std::move(records), format, fontSize, country);
+    auto cells = std::make_shared<LabelCells>(sheet, std::move(records), format, fontSize, country, emptyPositions);
+    const LabelLayout& layout = cells->layout();
     const int lastRow = cells->lastUsedRow();
     print.setCells(cells);
     print.setHeader(QString());
-    const QMargins m = LabelMargins();
+    const QMargins& m = layout.margins;
     print.setMargins(m.left(), m.top(), m.right(), m.bottom());
-    print.setPageSize(QPageSize(QPageSize::Letter));
+    print.setPageSize(format.pageSize);
     print.setOrientation(QPageLayout::Portrait);
     print.setScale(100);
     print.setGridLines(false);
-    print.setDefaultRowHeight(format.rowHeight);
+    print.setDefaultRowHeight(layout.rowHeight);
     print.setFont(format.fontFamily, fontSize);
-    for (int c = 0; c < format.across; ++c) {
-        print.setColumnWidth(c, format.columnWidths[size_t(c)]);
-        // Text runs to its label's right edge, past a column narrower than its label
-        // (the last of "3 x 10").
-        print.setTextLimit(c, LabelCells::textLimit(format, c));
+    for (int c = 0; c < int(layout.columnWidths.size()); ++c) {
+        print.setColumnWidth(c, layout.columnWidths[size_t(c)]);
+        print.setTextLimit(c, layout.textLimits[size_t(c)]);
     }
-    print.setPrintArea({0, 0, lastRow, format.across - 1});
+    print.setPrintArea({0, 0, lastRow, int(layout.columnWidths.size()) - 1});
+    // The labels of the stock, drawn on the preview.
+    std::vector<QRectF> outlines;
+    outlines.reserve(size_t(format.labelsPerSheet()));
+    for (int row = 0; row < format.down; ++row)
+        for (int col = 0; col < format.across; ++col)
+            outlines.push_back(format.labelRect(col, row));
+    print.setOutlines(std::move(outlines));
     return cells;
 }
 

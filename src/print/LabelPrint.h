@@ -1,5 +1,6 @@
 #pragma once
 
+#include "print/LabelStocks.h"
 #include "print/PrintSheet.h"
 
 #include <QImage>
@@ -17,38 +18,33 @@ namespace quillon {
 class RecordSheet;
 
 /**
- * A mailing label format: how the labels are laid out as print sheet cells (one
- * column a label across, a band of 6 rows a label down) and the US Letter label
- * stock it is made for. Lengths in twips.
+ * How the labels of a format lie on the print sheet, for one type size: the page
+ * margins, a print sheet column a label across with how far its text may run, and a
+ * band of 6 rows a label down (rows 1 to 4 hold its lines). Lengths in twips.
+ *
+ * A built-in format keeps the cells its design gives. A stock of the stock file
+ * starts each column's text a little inside its label and runs it to as far inside
+ * the label's right edge; its four lines sit in the middle of the label, each 1.2
+ * times the type size high, and the space between two rows of labels is part of the
+ * upper label's last row (not on the last row of a sheet, so that a sheet of bands
+ * meets the page exactly).
  */
-struct LabelFormat
+struct LabelLayout
 {
-    QString name;         ///< "3 x 10"
-    int across = 3;       ///< labels across the page
-    std::array<int, 3> columnWidths{};
-    int rowHeight = 240;  ///< a band is 6 rows
-    QString fontFamily;
-    int fontSize = 10;    ///< points
-    QStringList fontSizes; ///< sizes offered; all fit the row height
-
-    // The stock.
-    int labelWidth = 0;
-    int labelHeight = 0;
-    int pitch = 0;     ///< from one label's left edge to the next one's
-    int firstLeft = 0; ///< left edge of the first label
-    int labelsDown = 10;
-
-    /** The label in column @p col (0 ..) of band @p band (0 ..) on the page, on paper. */
-    QRectF labelRect(int col, int band) const;
+    QMargins margins;
+    std::vector<int> columnWidths;
+    std::vector<int> textLimits;
+    int rowHeight = 240; ///< the print sheet's row height
+    /** The heights of the rows of one sheet (6 a band, a band a row of labels), the
+     *  same on every sheet; empty when every row has rowHeight. */
+    std::vector<int> sheetRowHeights;
 };
 
-/** The three formats, "3 x 10", "2 x 10" and "2 x 5". */
-const std::vector<LabelFormat>& LabelFormats();
-/** The format of that name (exact), or nullptr. */
-const LabelFormat* FindLabelFormat(const QString& name);
+/** The layout of @p format's labels with type of @p pointSize. */
+LabelLayout LayOutLabels(const LabelFormat& format, double pointSize);
 
-/** Page margins of label printing, in twips: the print sheet's first band meets the
- *  first row of labels, its first column's text the first label. */
+/** Page margins of the built-in formats, in twips: the print sheet's first band meets
+ *  the first row of labels, its first column's text the first label. */
 QMargins LabelMargins();
 
 /** The third address line: city + ", " + state + " " + zip, trimmed, without a
@@ -126,30 +122,35 @@ private:
 };
 
 /**
- * Labels as print sheet cells. The k-th record (from 0) is label column k mod n of
- * band k / n; rows 1 to 4 of a band hold name, street, city line and country, rows
- * 0 and 5 stay empty. The lines are fitted to their labels (LabelFitter) as they
- * are read, a band at a time. The record sheet must outlive it.
+ * Labels as print sheet cells. The k-th record (from 0) takes label position p = k +
+ * the positions left empty at the start; position p is label column p mod n of band
+ * p / n. Rows 1 to 4 of a band hold name, street, city line and country, rows 0 and
+ * 5 stay empty. The lines are fitted to their labels (LabelFitter) as they are read,
+ * a band at a time. The record sheet must outlive it.
  */
 class LabelCells : public PrintCells
 {
 public:
     /** Labels of @p records in @p format with type of @p pointSize; @p country is the
-     *  country line, empty for none. */
+     *  country line, empty for none; the first @p emptyPositions label positions of
+     *  the first sheet stay empty (a sheet partly used). */
     LabelCells(const RecordSheet& sheet, std::vector<int> records, const LabelFormat& format, double pointSize,
-               QString country);
+               QString country, int emptyPositions = 0);
     ~LabelCells() override;
 
     int rowCount() const override;
     int columnCount() const override { return m_across; }
     QString text(int row, int col) const override;
     double pointSize(int row, int col) const override;
+    int rowHeight(int row) const override;
     /** Fitted lines print whole. */
     Overflow overflow(int /*row*/, int /*col*/) const override { return Overflow::Whole; }
     /** Lets the fitted band go: the records may have changed since. */
     void pageStarted() const override { m_band = -1; }
 
     int labelCount() const { return int(m_records.size()); }
+    int emptyPositions() const { return m_empty; }
+    const LabelLayout& layout() const { return m_layout; }
     /** The last print sheet row holding text; -1 when none does. */
     int lastUsedRow() const;
     /** The lines of label @p k (from 0) as they print. */
@@ -157,9 +158,6 @@ public:
     /** How many labels have a line cut; fits every label once. */
     int shortenedCount() const;
 
-    /** How far the text of label column @p col may run from the print sheet
-     *  column's left edge: to its label's right edge (twips). */
-    static int textLimit(const LabelFormat& format, int col);
     /** The least type size a line is made smaller to: the format's smallest size,
      *  or the chosen size when that is smaller. */
     static double leastPointSize(const LabelFormat& format, double pointSize);
@@ -172,6 +170,8 @@ private:
     const RecordSheet& m_sheet;
     std::vector<int> m_records;
     int m_across;
+    int m_empty;
+    LabelLayout m_layout;
     QString m_country;
     std::vector<double> m_rooms;
     QString m_family;
@@ -185,24 +185,27 @@ private:
 
 /**
  * The state and rules of the "Address Labels Printing" dialog (frmReportOptions):
- * label format, font size, "Skip incompleted address", the country line and the
- * print area; makePrintSheet() lays the labels out on a print sheet. The record
- * sheet must outlive the form and what it makes.
+ * label format, font size, the label to start at, "Skip incompleted address", the
+ * country line and the print area; makePrintSheet() lays the labels out on a print
+ * sheet. The record sheet must outlive the form and what it makes.
  */
 class ReportOptionsForm
 {
 public:
     enum DataSource { AllRecords, SelectedRows };
 
-    explicit ReportOptionsForm(const RecordSheet& sheet);
+    /** A form offering the formats of @p stocks (the built-in formats and the
+     *  shipped stock file's, read now, unless told otherwise). */
+    explicit ReportOptionsForm(const RecordSheet& sheet, LabelStocks stocks = LabelStocks::shipped());
 
     static QString hint();
 
-    /** "3 x 10", "2 x 10", "2 x 5". */
-    static QStringList formatNames();
-    QString format() const { return m_format; }
-    /** Chooses a format; the font size becomes the format's. An unknown name is
-     *  ignored. */
+    const LabelStocks& stocks() const { return m_stocks; }
+    /** "3 x 10", "2 x 10", "2 x 5", then the stocks of the stock file. */
+    QStringList formatNames() const { return m_stocks.names(); }
+    QString format() const { return labelFormat().name; }
+    /** Chooses a format by its exact name; the font size becomes the format's. An
+     *  unknown name is ignored. */
     void setFormat(const QString& name);
     const LabelFormat& labelFormat() const;
 
@@ -213,6 +216,14 @@ public:
     /** The font size that prints: the box's number within the sizes offered, else
      *  the format's size. */
     double printFontSize() const;
+
+    /** The label position (1 .. labels a sheet, across first) the first label takes:
+     *  the positions before it on the first sheet are used already. */
+    int startLabel() const { return m_startLabel; }
+    void setStartLabel(int position) { m_startLabel = position; }
+    int labelsPerSheet() const { return labelFormat().labelsPerSheet(); }
+    /** The start label kept within the sheet. */
+    int printStartLabel() const;
 
     bool skipIncomplete() const { return m_skip; }
     void setSkipIncomplete(bool on) { m_skip = on; }
@@ -234,10 +245,12 @@ public:
      *  number of labels that had a line cut. */
     std::unique_ptr<PrintSheet> makePrintSheet(int* shortened = nullptr) const;
 
-    /** Lays out labels of @p records on @p print; returns the labels' cells. */
+    /** Lays out labels of @p records on @p print, on the paper of @p format's stock,
+     *  the first @p emptyPositions positions left empty; returns the labels' cells. */
     static std::shared_ptr<const LabelCells> setUp(PrintSheet& print, const RecordSheet& sheet,
                                                    std::vector<int> records, const LabelFormat& format,
-                                                   double fontSize, const QString& country);
+                                                   double fontSize, const QString& country,
+                                                   int emptyPositions = 0);
     /** What the user is told when @p count labels (1 or more) were shortened. */
     static QString shortenedMessage(int count);
     /** Whether a record lacks its street, city, state or zip code. */
@@ -245,8 +258,10 @@ public:
 
 private:
     const RecordSheet& m_sheet;
-    QString m_format;
+    LabelStocks m_stocks;
+    size_t m_format = 0; ///< in m_stocks.formats()
     QString m_fontSize;
+    int m_startLabel = 1;
     bool m_skip = false;
     QString m_country = QStringLiteral("U.S.A.");
     bool m_printCountry = false;

@@ -15,34 +15,62 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSpinBox>
 #include <QVBoxLayout>
 
 namespace quillon {
 
-ReportOptionsDialog::ReportOptionsDialog(const RecordSheet& sheet, Platform& platform, QWidget* parent)
-    : QDialog(parent), m_form(sheet), m_platform(platform)
+ReportOptionsDialog::ReportOptionsDialog(const RecordSheet& sheet, Platform& platform, QWidget* parent,
+                                         LabelStocks stocks)
+    : QDialog(parent), m_form(sheet, std::move(stocks)), m_platform(platform)
 {
     setObjectName(QStringLiteral("frmReportOptions"));
     setWindowTitle(QStringLiteral("Address Labels Printing"));
 
     m_format = new QComboBox(this);
     m_format->setObjectName(QStringLiteral("cboLabelFormat"));
-    m_format->addItems(ReportOptionsForm::formatNames());
+    m_format->addItems(m_form.formatNames());
     m_format->setCurrentText(m_form.format());
+    m_format->setMaxVisibleItems(20);
+    m_stock = new QLabel(this);
+    m_stock->setObjectName(QStringLiteral("lblStock"));
+    m_stock->setWordWrap(true);
     m_fontSize = new QComboBox(this);
     m_fontSize->setObjectName(QStringLiteral("cboFontSize"));
-    fillFontSizes();
-    // A new format brings its own font and the sizes that fit its rows.
+    m_start = new QSpinBox(this);
+    m_start->setObjectName(QStringLiteral("txtStartLabel"));
+    m_start->setToolTip(QStringLiteral("On a sheet partly used, the first free label: labels count across, "
+                                       "then down"));
+    showFormat();
+    // A new format brings its own font, the sizes that fit its rows and its number of
+    // labels a sheet.
     connect(m_format, &QComboBox::currentTextChanged, this, [this](const QString& name) {
         m_form.setFormat(name);
-        fillFontSizes();
+        showFormat();
     });
+    connect(m_start, &QSpinBox::valueChanged, this, [this](int position) { m_form.setStartLabel(position); });
     connect(m_fontSize, &QComboBox::currentTextChanged, this,
             [this](const QString& size) { m_form.setFontSize(size); });
     auto* formatLabel = new QLabel(QStringLiteral("Mailing Label Format:"), this);
     formatLabel->setBuddy(m_format);
     auto* sizeLabel = new QLabel(QStringLiteral("Font Size:"), this);
     sizeLabel->setBuddy(m_fontSize);
+    auto* startLabel = new QLabel(QStringLiteral("&Start at label:"), this);
+    startLabel->setBuddy(m_start);
+
+    // Stocks of the stock file that are left out, and why.
+    auto* problems = new QLabel(this);
+    problems->setObjectName(QStringLiteral("lblStockProblems"));
+    problems->setWordWrap(true);
+    problems->setTextFormat(Qt::PlainText);
+    // A file full of faults names the first few.
+    constexpr qsizetype kProblemsShown = 5;
+    QStringList shown = m_form.stocks().problems().mid(0, kProblemsShown);
+    if (m_form.stocks().problems().size() > kProblemsShown)
+        shown << QStringLiteral("(%1 more stocks are left out.)").arg(m_form.stocks().problems().size() - kProblemsShown);
+    problems->setText(shown.join(QLatin1Char('\n')));
+    problems->setVisible(!m_form.stocks().problems().isEmpty());
+    problems->setStyleSheet(QStringLiteral("color: #a00000"));
 
     m_skip = new QCheckBox(QStringLiteral("Skip incompleted address"), this);
     m_skip->setObjectName(QStringLiteral("chkSkip"));
@@ -95,7 +123,9 @@ ReportOptionsDialog::ReportOptionsDialog(const RecordSheet& sheet, Platform& pla
 
     auto* fields = new QFormLayout;
     fields->addRow(formatLabel, m_format);
+    fields->addRow(QString(), m_stock);
     fields->addRow(sizeLabel, m_fontSize);
+    fields->addRow(startLabel, m_start);
     fields->addRow(m_skip);
     auto* left = new QVBoxLayout;
     left->addLayout(fields);
@@ -110,6 +140,7 @@ ReportOptionsDialog::ReportOptionsDialog(const RecordSheet& sheet, Platform& pla
     top->addLayout(buttons);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(top);
+    layout->addWidget(problems);
     layout->addWidget(hint);
 
     m_selected->setText(m_form.selectedRowsCaption());
@@ -128,6 +159,17 @@ void ReportOptionsDialog::fillFontSizes()
     m_fontSize->clear();
     m_fontSize->addItems(m_form.fontSizes());
     m_fontSize->setCurrentText(size);
+}
+
+void ReportOptionsDialog::showFormat()
+{
+    fillFontSizes();
+    m_stock->setText(m_form.labelFormat().description());
+    // A start beyond the new sheet's labels becomes its last label.
+    const QSignalBlocker block(m_start);
+    m_start->setRange(1, m_form.labelsPerSheet());
+    m_start->setValue(m_form.startLabel());
+    m_form.setStartLabel(m_start->value());
 }
 
 bool ReportOptionsDialog::event(QEvent* event)

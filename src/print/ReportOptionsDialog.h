@@ -11,9 +11,11 @@
 
 class QCheckBox;
 class QComboBox;
+class QLabel;
 class QLineEdit;
 class QPushButton;
 class QRadioButton;
+class QSpinBox;
 
 namespace quillon {
 
@@ -22,16 +24,20 @@ class PrintSheet;
 class RecordSheet;
 
 /**
- * "Address Labels Printing" (frmReportOptions): label format, font size, skipping
- * incomplete addresses, the country line and the print area. A view over
+ * "Address Labels Printing" (frmReportOptions): label format (the built-in formats
+ * and the label stocks of the stock file), font size, the label to start at,
+ * skipping incomplete addresses, the country line and the print area. A view over
  * ReportOptionsForm; "&Print && Preview" lays out the labels and opens the preview.
+ * Stocks the stock file describes wrongly are named on the dialog, with why they
+ * are left out.
  */
 class ReportOptionsDialog : public QDialog
 {
     Q_OBJECT
 
 public:
-    ReportOptionsDialog(const RecordSheet& sheet, Platform& platform, QWidget* parent = nullptr);
+    ReportOptionsDialog(const RecordSheet& sheet, Platform& platform, QWidget* parent = nullptr,
+                        LabelStocks stocks = LabelStocks::shipped());
     ~ReportOptionsDialog() override;
 
     ReportOptionsForm& form() { return m_form; }
@@ -50,6 +56,7 @@ protected:
 
 private:
     void fillFontSizes();
+    void showFormat();
 
     ReportOptionsForm m_form;
     Platform& m_platform;
@@ -59,6 +66,8 @@ private:
 
     QComboBox* m_format = nullptr;
     QComboBox* m_fontSize = nullptr;
+    QLabel* m_stock = nullptr;
+    QSpinBox* m_start = nullptr;
     QCheckBox* m_skip = nullptr;
     QLineEdit* m_country = nullptr;
     QCheckBox* m_printCountry = nullptr;

@@ -2,9 +2,11 @@
 // the print sheet they set up, and the preview's printing and PDF saving.
 
 #include "PdfReader.h"
+#include "PublishedStocks.h"
 
 #include "shell/MainModel.h"
 #include "shell/SettingsStore.h"
+#include "print/PdfExport.h"
 #include "print/PrintMenuController.h"
 #include "print/PrintPreviewDialog.h"
 #include "print/PrintSheetDialog.h"
@@ -14,6 +16,8 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QDir>
+#include <QFile>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QHeaderView>
@@ -22,6 +26,7 @@
 #include <QPrinter>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSpinBox>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
@@ -29,6 +34,7 @@
 
 using namespace quillon;
 using namespace quillon::test;
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -190,11 +196,15 @@ private slots:
         QCOMPARE(dialog.objectName(), QStringLiteral("frmReportOptions"));
         QCOMPARE(dialog.windowTitle(), QStringLiteral("Address Labels Printing"));
         auto* format = child<QComboBox>(&dialog, "cboLabelFormat");
-        QCOMPARE(format->count(), 3);
+        // The built-in formats, then the stocks of the shipped stock file.
+        QCOMPARE(format->count(), int(publishedStocks().size()));
         QCOMPARE(format->itemText(0), QStringLiteral("3 x 10"));
         QCOMPARE(format->itemText(1), QStringLiteral("2 x 10"));
         QCOMPARE(format->itemText(2), QStringLiteral("2 x 5"));
+        for (int i = 3; i < format->count(); ++i)
+            QCOMPARE(format->itemText(i), publishedStocks()[size_t(i)].name);
         QCOMPARE(format->currentText(), QStringLiteral("3 x 10"));
+        QVERIFY(!child<QLabel>(&dialog, "lblStockProblems")->isVisibleTo(&dialog));
         auto* size = child<QComboBox>(&dialog, "cboFontSize");
         QCOMPARE(size->currentText(), QStringLiteral("10"));
         QCOMPARE(child<QCheckBox>(&dialog, "chkSkip")->text(), QStringLiteral("Skip incompleted address"));
@@ -466,26 +476,195 @@ private slots:
         QVERIFY(read.page(1).find(QStringLiteral("r87c0")));
     }
 
+    // The paper of a label printout is the stock's, whatever the printer dialog offers.
+    void labelPreviewKeepsTheStock_data()
+    {
+        QTest::addColumn<QString>("format");
+        QTest::addColumn<int>("stockPaper");  // QPageSize::PageSizeId
+        QTest::addColumn<int>("chosenPaper"); // what the user picks in the printer dialog
+        QTest::newRow("3 x 10") << u"3 x 10"_s << int(QPageSize::Letter) << int(QPageSize::A4);
+        QTest::newRow("Avery L7160") << u"Avery L7160"_s << int(QPageSize::A4) << int(QPageSize::Letter);
+        QTest::newRow("Avery 3422") << u"Avery 3422"_s << int(QPageSize::A4) << int(QPageSize::A4);
+    }
     void labelPreviewKeepsTheStock()
     {
+        QFETCH(QString, format);
+        QFETCH(int, stockPaper);
+        QFETCH(int, chosenPaper);
+        const PublishedStock& stock = publishedStock(format);
         RecordSheet s;
         fill(s, 10, 5);
         ReportOptionsForm form(s);
+        form.setFormat(format);
         const auto print = form.makePrintSheet();
         TestPlatform platform;
         PrintPreviewDialog preview(*print, platform, false);
         const QString path = m_dir.filePath(QStringLiteral("labels.pdf"));
+        QPageSize offered;
         preview.setPrinterDialog([&](QPrinter& printer) {
+            offered = printer.pageLayout().pageSize();
             printer.setOutputFormat(QPrinter::PdfFormat);
             printer.setOutputFileName(path);
-            printer.setPageSize(QPageSize(QPageSize::A4));
+            printer.setPageSize(QPageSize(QPageSize::PageSizeId(chosenPaper)));
             return true;
         });
         preview.printPages();
-        QCOMPARE(print->pageSize().id(), QPageSize::Letter);
+        QCOMPARE(int(offered.id()), stockPaper);
+        QCOMPARE(int(print->pageSize().id()), stockPaper);
         const PdfReader read(path);
         QCOMPARE(read.pageCount(), 1);
-        QCOMPARE(read.page(0).size, QSizeF(612, 792));
+        QVERIFY(std::abs(read.page(0).size.width() - stock.page.width()) < 1);
+        QVERIFY(std::abs(read.page(0).size.height() - stock.page.height()) < 1);
+        QCOMPARE(read.page(0).textIn(stock.at(4)), u"r5c0 r5c1 r5c2, r5c3 r5c4"_s);
+    }
+
+    // The label dialog driven through its widgets: a stock of the stock file, its
+    // description, the start label within its sheet, and the labels where they go.
+    void labelDialogChoosesStockAndStart()
+    {
+        RecordSheet s;
+        fill(s, 10, 6);
+        TestPlatform platform;
+        ReportOptionsDialog dialog(s, platform);
+        dialog.show();
+        auto* format = child<QComboBox>(&dialog, "cboLabelFormat");
+        auto* start = child<QSpinBox>(&dialog, "txtStartLabel");
+        auto* stock = child<QLabel>(&dialog, "lblStock");
+        auto* size = child<QComboBox>(&dialog, "cboFontSize");
+        QCOMPARE(start->value(), 1);
+        QCOMPARE(start->minimum(), 1);
+        QCOMPARE(start->maximum(), 30);
+        QCOMPARE(stock->text(), u"30 labels a sheet, 3 across and 10 down, each 2.625 x 1 in, on Letter paper"_s);
+
+        // The user picks the stock from the list with the keyboard and types the start.
+        format->setFocus();
+        const int l7160 = format->findText(u"Avery L7160"_s);
+        QVERIFY(l7160 > 2);
+        while (format->currentIndex() < l7160)
+            QTest::keyClick(format, Qt::Key_Down);
+        QCOMPARE(format->currentText(), u"Avery L7160"_s);
+        QCOMPARE(stock->text(), u"21 labels a sheet, 3 across and 7 down, each 63.5 x 38.1 mm, on A4 paper"_s);
+        QCOMPARE(start->maximum(), 21);
+        QVERIFY(size->count() > 0);
+        start->setFocus();
+        start->selectAll();
+        QTest::keyClicks(start, u"5"_s);
+        QCOMPARE(start->value(), 5);
+
+        QString pdfPath;
+        dialog.setPreviewer([&](PrintSheet& print) {
+            pdfPath = m_dir.filePath(u"dialog-stock.pdf"_s);
+            QString error;
+            if (!WritePdf(print, pdfPath, &error))
+                qWarning("%s", qPrintable(error));
+            return false;
+        });
+        child<QPushButton>(&dialog, "cmdPrint")->click();
+        const PdfReader read(pdfPath);
+        QVERIFY2(read.ok(), qPrintable(read.error()));
+        const PublishedStock& published = publishedStock(u"Avery L7160"_s);
+        QVERIFY(std::abs(read.page(0).size.width() - published.page.width()) < 1);
+        QVERIFY(std::abs(read.page(0).size.height() - published.page.height()) < 1);
+        for (int k = 0; k < 4; ++k)
+            QCOMPARE(read.page(0).textIn(published.at(k)), QString());
+        for (int r = 1; r <= 6; ++r)
+            QCOMPARE(read.page(0).textIn(published.at(3 + r)), u"r%1c0 r%1c1 r%1c2, r%1c3 r%1c4"_s.arg(r));
+
+        // A start beyond the next format's sheet becomes its last label.
+        start->selectAll();
+        QTest::keyClicks(start, u"20"_s);
+        QCOMPARE(start->value(), 20);
+        format->setCurrentText(u"2 x 5"_s);
+        QCOMPARE(start->maximum(), 10);
+        QCOMPARE(start->value(), 10);
+        QCOMPARE(dialog.form().printStartLabel(), 10);
+        QCOMPARE(stock->text(), u"10 labels a sheet, 2 across and 5 down, each 4 x 2 in, on Letter paper"_s);
+    }
+
+    // Stocks the stock file describes wrongly are named on the dialog, with why; the
+    // other stocks and the built-in formats are offered.
+    void labelDialogNamesStocksLeftOut()
+    {
+        QTemporaryDir data;
+        QFile file(data.filePath(u"labelstocks.txt"_s));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("[Too Wide]\npaper = Letter\nlabel width = 9 in\nlabel height = 1 in\nhorizontal pitch = 9 in\n"
+                   "vertical pitch = 1 in\nleft margin = 0 in\ntop margin = 0.5 in\nacross = 1\ndown = 10\n"
+                   "[Fine]\npaper = A4\nlabel width = 70 mm\nlabel height = 35 mm\nhorizontal pitch = 70 mm\n"
+                   "vertical pitch = 35 mm\nleft margin = 0 mm\ntop margin = 8.5 mm\nacross = 3\ndown = 8\n");
+        file.close();
+        LabelStocks stocks;
+        stocks.readFile(file.fileName());
+        RecordSheet s;
+        fill(s, 10, 2);
+        TestPlatform platform;
+        ReportOptionsDialog dialog(s, platform, nullptr, stocks);
+        dialog.show();
+        auto* format = child<QComboBox>(&dialog, "cboLabelFormat");
+        QCOMPARE(format->count(), 4);
+        QCOMPARE(format->itemText(3), u"Fine"_s);
+        auto* problems = child<QLabel>(&dialog, "lblStockProblems");
+        QVERIFY(problems->isVisible());
+        QCOMPARE(problems->text(), u"The label stock \"Too Wide\" (%1, line 1) is left out: its labels are 9 in wide, "
+                                   "wider than its Letter page (8.5 in)."_s
+                                       .arg(QDir::toNativeSeparators(file.fileName())));
+        QVERIFY(platform.messages.isEmpty());
+    }
+
+    // The preview draws the labels of the stock in light lines; the printout does not.
+    void labelOutlinesOnThePreviewOnly_data()
+    {
+        QTest::addColumn<QString>("format");
+        QTest::newRow("3 x 10") << u"3 x 10"_s;
+        QTest::newRow("Avery L7160") << u"Avery L7160"_s;
+    }
+    void labelOutlinesOnThePreviewOnly()
+    {
+        QFETCH(QString, format);
+        const PublishedStock& stock = publishedStock(format);
+        RecordSheet s;
+        fill(s, 10, 2);
+        ReportOptionsForm form(s);
+        form.setFormat(format);
+        const auto print = form.makePrintSheet();
+        TestPlatform platform;
+        PrintPreviewDialog preview(*print, platform, false);
+        const QImage shown = preview.shownImage();
+        const QString path = m_dir.filePath(u"outlines.pdf"_s);
+        QVERIFY(WritePdf(*print, path));
+        const QImage printed = PdfReader(path).render(0, 96);
+        QVERIFY(!printed.isNull());
+
+        // Along the left and the top edge of the third label (empty): the darkest pixel
+        // near the edge, row by row or column by column.
+        auto edgeShades = [](const QImage& image, const QSizeF& page, const QRectF& label) {
+            const double kx = image.width() / page.width();
+            const double ky = image.height() / page.height();
+            QList<int> shades;
+            for (double y = label.top() + 6; y < label.bottom() - 6; y += 2) {
+                int darkest = 255;
+                const int ex = int(std::lround(label.left() * kx));
+                for (int x = ex - 2; x <= ex + 2; ++x)
+                    darkest = std::min(darkest, qGray(image.pixel(x, int(y * ky))));
+                shades << darkest;
+            }
+            for (double x = label.left() + 6; x < label.right() - 6; x += 2) {
+                int darkest = 255;
+                const int ey = int(std::lround(label.top() * ky));
+                for (int y = ey - 2; y <= ey + 2; ++y)
+                    darkest = std::min(darkest, qGray(image.pixel(int(x * kx), y)));
+                shades << darkest;
+            }
+            return shades;
+        };
+        const QRectF third = stock.at(2);
+        for (int shade : edgeShades(shown, stock.page, third))
+            QVERIFY2(shade < 235 && shade > 100, qPrintable(QString::number(shade)));
+        for (int shade : edgeShades(printed, stock.page, third))
+            QCOMPARE(shade, 255);
+        // Inside the label, away from its edges, the preview is white.
+        const double kx = shown.width() / stock.page.width();
+        QCOMPARE(qGray(shown.pixel(int(third.center().x() * kx), int(third.center().y() * kx))), 255);
     }
 };
 

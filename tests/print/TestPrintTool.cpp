@@ -2,18 +2,22 @@
 // with pdftotext.
 
 #include "PdfReader.h"
+#include "PublishedStocks.h"
 
 #include "files/GridFile.h"
 #include "print/LabelPrint.h"
 #include "sheet/RecordSheet.h"
 
+#include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
 using namespace quillon;
 using namespace quillon::test;
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -24,9 +28,14 @@ struct Run
     QByteArray err;
 };
 
-Run grid(const QStringList& arguments)
+Run grid(const QStringList& arguments, const QString& dataFolder = QString())
 {
     QProcess p;
+    if (!dataFolder.isEmpty()) {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("QUILLON_DATA"), dataFolder);
+        p.setProcessEnvironment(env);
+    }
     p.start(QStringLiteral(QUILLON_BINARY_DIR "/bin/quillon-grid"), arguments);
     if (!p.waitForFinished(120000))
         qFatal("quillon-grid did not finish");
@@ -34,10 +43,16 @@ Run grid(const QStringList& arguments)
             p.readAllStandardError()};
 }
 
+/** What the tool itself wrote on stderr: its lines, not the platform's notes. */
+QStringList toolMessages(const QByteArray& err)
+{
+    return QString::fromLocal8Bit(err).split(QLatin1Char('\n')).filter(QRegularExpression(QStringLiteral("^quillon-grid: ")));
+}
+
+/** The label's rectangle on the format's stock as published, in points. */
 QRectF labelPt(const LabelFormat& f, int col, int band)
 {
-    const QRectF r = f.labelRect(col, band);
-    return QRectF(r.left() / 20, r.top() / 20, r.width() / 20, r.height() / 20);
+    return publishedStock(f.name).label(col, band);
 }
 
 } // namespace
@@ -217,6 +232,113 @@ private slots:
         QCOMPARE(QString::fromUtf8(r.out), report.arg(pdf));
         QVERIFY(!r.err.contains("shortened"));
         QCOMPARE(PdfReader(pdf).allWords().filter(QString(QChar(0x2026))).size(), tooLong);
+    }
+
+    // --stock chooses a stock of the shipped stock file (or a built-in format) by a
+    // name as forgiving as a user types it, --start the first free label of a sheet
+    // partly used; the paper is the stock's.
+    void labelsOnAStock_data()
+    {
+        QTest::addColumn<QStringList>("options");
+        QTest::addColumn<QString>("stock");
+        QTest::addColumn<int>("start");
+        QTest::newRow("Avery L7160 from label 5")
+            << QStringList{u"--stock"_s, u"Avery L7160"_s, u"--start"_s, u"5"_s} << u"Avery L7160"_s << 5;
+        QTest::newRow("L7651 without the maker, from label 62")
+            << QStringList{u"--stock=l7651"_s, u"--start=62"_s} << u"Avery L7651"_s << 62;
+        QTest::newRow("Avery 5160") << QStringList{u"--stock"_s, u"5160"_s} << u"Avery 5160"_s << 1;
+        QTest::newRow("a built-in format by --stock")
+            << QStringList{u"--stock"_s, u"2x10"_s, u"--start"_s, u"20"_s} << u"2 x 10"_s << 20;
+        QTest::newRow("a built-in format by --format")
+            << QStringList{u"--format"_s, u"3 x 10"_s, u"--start"_s, u"3"_s} << u"3 x 10"_s << 3;
+    }
+    void labelsOnAStock()
+    {
+        QFETCH(QStringList, options);
+        QFETCH(QString, stock);
+        QFETCH(int, start);
+        const PublishedStock& published = publishedStock(stock);
+        const QString pdf = out(QStringLiteral("stock.pdf"));
+        const Run r = grid(QStringList{u"labels"_s, m_addressFile, u"-o"_s, pdf} + options);
+        QVERIFY2(r.exitCode == 0, r.err.constData());
+        QVERIFY2(toolMessages(r.err).isEmpty(), r.err.constData());
+        const PdfReader read(pdf);
+        QVERIFY2(read.ok(), qPrintable(read.error()));
+        const int pages = (start - 1 + 4 + published.perSheet() - 1) / published.perSheet();
+        QCOMPARE(read.pageCount(), pages);
+        QVERIFY2(std::abs(read.page(0).size.width() - published.page.width()) < 1 &&
+                     std::abs(read.page(0).size.height() - published.page.height()) < 1,
+                 qPrintable(u"%1 x %2"_s.arg(read.page(0).size.width()).arg(read.page(0).size.height())));
+        for (int k = 0; k < start - 1; ++k)
+            QCOMPARE(read.page(0).textIn(published.at(k)), QString());
+        const QStringList expected{u"Ann Lee 5 Oak Ave Salem, OR 97301"_s, u"Bob Roe 7 Elm St Austin, TX"_s,
+                                   u"Cy Dee 9 Lake St Bristol"_s, u"Di Fox 1 Main St Clinton, IA 52732"_s};
+        for (int i = 0; i < 4; ++i) {
+            const int position = start - 1 + i;
+            QCOMPARE(read.page(position / published.perSheet()).textIn(published.at(position)), expected[i]);
+        }
+    }
+
+    // What cannot be printed as asked is refused with a message and no PDF.
+    void labelsRefusesBadStockRequests_data()
+    {
+        QTest::addColumn<QStringList>("options");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("unknown stock") << QStringList{u"--stock"_s, u"L9999"_s}
+                                       << u"quillon-grid: unknown label stock \"L9999\": 3 x 10, 2 x 10, 2 x 5, "
+                                          "Avery 5160"_s;
+        QTest::newRow("a stock by --format")
+            << QStringList{u"--format"_s, u"Avery 5160"_s}
+            << u"quillon-grid: unknown label format \"Avery 5160\": \"3 x 10\", \"2 x 10\", \"2 x 5\"; label stocks "
+               "such as \"Avery 5160\" are chosen with --stock"_s;
+        QTest::newRow("both") << QStringList{u"--format"_s, u"3x10"_s, u"--stock"_s, u"5160"_s}
+                              << u"quillon-grid: give --format or --stock, not both"_s;
+        QTest::newRow("start 0") << QStringList{u"--start"_s, u"0"_s}
+                                 << u"quillon-grid: --start 0: give the first free label of the sheet, 1 to 30 "
+                                    "(\"3 x 10\" has 30 labels a sheet)"_s;
+        QTest::newRow("start past the sheet") << QStringList{u"--stock"_s, u"L7160"_s, u"--start"_s, u"22"_s}
+                                              << u"1 to 21 (\"Avery L7160\" has 21 labels a sheet)"_s;
+        QTest::newRow("start not a number") << QStringList{u"--start"_s, u"fifth"_s} << u"--start fifth:"_s;
+    }
+    void labelsRefusesBadStockRequests()
+    {
+        QFETCH(QStringList, options);
+        QFETCH(QString, message);
+        const QString pdf = out(QStringLiteral("refused-stock.pdf"));
+        QFile::remove(pdf);
+        const Run r = grid(QStringList{u"labels"_s, m_addressFile, u"-o"_s, pdf} + options);
+        QCOMPARE(r.exitCode, 1);
+        QVERIFY2(QString::fromLocal8Bit(r.err).contains(message), r.err.constData());
+        QVERIFY(!QFile::exists(pdf));
+    }
+
+    // A stock file with a label wider than its page: that stock is left out with a
+    // message naming it, on every run; the other stocks and the built-in formats print.
+    void labelsWithADamagedStockFile()
+    {
+        QTemporaryDir data;
+        QFile file(data.filePath(QStringLiteral("labelstocks.txt")));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("[Too Wide]\npaper = A4\nlabel width = 220 mm\nlabel height = 38.1 mm\nhorizontal pitch = 220 mm\n"
+                   "vertical pitch = 38.1 mm\nleft margin = 0 mm\ntop margin = 15 mm\nacross = 1\ndown = 7\n"
+                   "[Fine]\npaper = A4\nlabel width = 70 mm\nlabel height = 35 mm\nhorizontal pitch = 70 mm\n"
+                   "vertical pitch = 35 mm\nleft margin = 0 mm\ntop margin = 8.5 mm\nacross = 3\ndown = 8\n");
+        file.close();
+        const QString warning = u"quillon-grid: The label stock \"Too Wide\" (%1, line 1) is left out: its labels are "
+                                "220 mm wide, wider than its A4 page (210 mm)."_s
+                                    .arg(QDir::toNativeSeparators(file.fileName()));
+        const QString pdf = out(QStringLiteral("damaged.pdf"));
+        for (const QStringList& options : {QStringList{u"--stock"_s, u"Fine"_s}, QStringList{u"--format"_s, u"2x5"_s},
+                                           QStringList{}}) {
+            const Run r = grid(QStringList{u"labels"_s, m_addressFile, u"-o"_s, pdf} + options, data.path());
+            QVERIFY2(r.exitCode == 0, r.err.constData());
+            QCOMPARE(toolMessages(r.err), QStringList{warning});
+            QCOMPARE(PdfReader(pdf).allWords().filter(u"Ann"_s).size(), 1);
+        }
+        const Run r = grid({u"labels"_s, m_addressFile, u"-o"_s, pdf, u"--stock"_s, u"Too Wide"_s}, data.path());
+        QCOMPARE(r.exitCode, 1);
+        QVERIFY2(QString::fromLocal8Bit(r.err).contains(u"unknown label stock \"Too Wide\": 3 x 10, 2 x 10, 2 x 5, Fine"_s),
+                 r.err.constData());
     }
 
     void refusesBadRequests_data()
