@@ -37,6 +37,18 @@ void Document::MarkEdited(bool inPlaceEdit)
     }
 }
 
+void Document::setModifiedMarks(bool modified, bool saveEnabled)
+{
+    const bool modifiedChanged_ = m_modified != modified;
+    const bool saveChanged = m_saveEnabled != saveEnabled;
+    m_modified = modified;
+    m_saveEnabled = saveEnabled;
+    if (modifiedChanged_)
+        emit modifiedChanged(modified);
+    if (saveChanged)
+        emit saveEnabledChanged(saveEnabled);
+}
+
 void Document::resizeComboLists(bool keep)
 {
     if (!keep)

@@ -45,6 +45,9 @@ public:
      *  not yet modified becomes modified (Save enabled); an in-place cell edit marks
      *  any document modified, leaving Save as it is. */
     void MarkEdited(bool inPlaceEdit = false);
+    /** Sets the modified mark and the Save state apart, as an undo brings back the marks
+     *  an earlier state of the document had. */
+    void setModifiedMarks(bool modified, bool saveEnabled);
 
     QString LastOpenPath() const { return m_lastOpenPath; }
     void setLastOpenPath(const QString& path) { m_lastOpenPath = path; }

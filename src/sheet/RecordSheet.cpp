@@ -420,6 +420,39 @@ void RecordSheet::removeRowSet(std::vector<int> rows)
     emit wasReset();
 }
 
+void RecordSheet::insertRowSet(const std::vector<int>& positions)
+{
+    const int count = int(positions.size());
+    if (count == 0)
+        return;
+    for (int i = 0; i < count; ++i) {
+        if (positions[size_t(i)] < 1 || positions[size_t(i)] > m_rows - 1 + count ||
+            (i > 0 && positions[size_t(i)] <= positions[size_t(i) - 1]))
+            return;
+    }
+    if (positions.back() - positions.front() + 1 == count) {
+        insertRows(positions.front(), count);
+        return;
+    }
+    emit aboutToBeReset();
+    for (auto& c : m_columns)
+        c.insertRowSet(positions);
+    m_rows += count;
+    // An old row moves down by the number of inserted rows that come before it: position
+    // i stands before old row positions[i] - i.
+    std::vector<int> before(positions.size());
+    for (size_t i = 0; i < positions.size(); ++i)
+        before[i] = positions[i] - int(i);
+    const auto shifted = [&before](int r) {
+        return r + int(std::upper_bound(before.begin(), before.end(), r) - before.begin());
+    };
+    remapRows(shifted);
+    if (m_row >= 1)
+        m_row = shifted(m_row);
+    clampCursor();
+    emit wasReset();
+}
+
 void RecordSheet::moveRow(int from, int to)
 {
     if (from < 1 || to < 1 || from >= m_rows || to >= m_rows || from == to)
@@ -498,6 +531,39 @@ void RecordSheet::moveColumn(int from, int to)
     });
     emit layoutChanged();
     emit columnAttributesChanged(std::min(from, to), std::max(from, to));
+}
+
+ColumnPiece RecordSheet::takeColumn(int pos)
+{
+    ColumnPiece piece;
+    if (pos < 0 || pos >= cols())
+        return piece;
+    piece.attributes = m_attributes[size_t(pos)];
+    for (auto it = m_styles.cbegin(); it != m_styles.cend(); ++it)
+        if (styleKeyCol(it.key()) == pos)
+            piece.styles.emplace_back(styleKeyRow(it.key()), it.value());
+    std::sort(piece.styles.begin(), piece.styles.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    piece.texts = std::move(m_columns[size_t(pos)]);
+    removeColumns(pos, 1);
+    return piece;
+}
+
+void RecordSheet::putColumn(int pos, ColumnPiece piece)
+{
+    pos = std::clamp(pos, 0, cols());
+    if (piece.texts.rowCount() != m_rows)
+        piece.texts.resize(m_rows);
+    emit columnsAboutToBeInserted(pos, pos);
+    m_columns.insert(m_columns.begin() + pos, std::move(piece.texts));
+    m_attributes.insert(m_attributes.begin() + pos, std::move(piece.attributes));
+    remapColumns([pos](int c) { return c >= pos ? c + 1 : c; });
+    for (const auto& [row, style] : piece.styles)
+        if (row >= 0 && row < m_rows)
+            storeStyle(row, pos, style);
+    if (m_col >= pos && cols() > 1)
+        ++m_col;
+    clampCursor();
+    emit columnsInserted(pos, pos);
 }
 
 void RecordSheet::applyRecordOrder(std::span<const int> order)

@@ -15,6 +15,20 @@
 
 namespace quillon {
 
+/** One column taken out of a sheet with everything in it: texts, attributes and the
+ *  styles of its cells (header included). */
+struct ColumnPiece
+{
+    TextColumn texts;
+    ColumnAttributes attributes;
+    std::vector<std::pair<int, CellStyle>> styles; ///< row and style, by row
+
+    size_t memoryBytes() const
+    {
+        return texts.memoryBytes() + size_t(attributes.format.capacity()) * 2 + styles.capacity() * sizeof(styles[0]);
+    }
+};
+
 /**
  * A typed grid of text cells: the record sheet, and any grid of the same kind
  * (the form panel, a staging sheet for reading files, a key table).
@@ -92,6 +106,12 @@ public:
     /** Every cell that has a style, ordered by styleKey(). */
     std::vector<std::pair<quint64, CellStyle>> styledCells() const;
     qsizetype styledCellCount() const { return m_styles.size(); }
+    /** Calls @p visit(row, col, style) for every cell that has a style, in no order. */
+    template<typename F> void forEachStyledCell(F&& visit) const
+    {
+        for (auto it = m_styles.cbegin(); it != m_styles.cend(); ++it)
+            visit(styleKeyRow(it.key()), styleKeyCol(it.key()), it.value());
+    }
     static quint64 styleKey(int row, int col) { return (quint64(quint32(row)) << 32) | quint32(col); }
     static int styleKeyRow(quint64 key) { return int(key >> 32); }
     static int styleKeyCol(quint64 key) { return int(key & 0xffffffffu); }
@@ -136,11 +156,21 @@ public:
     void removeRows(int pos, int count);
     /** Removes the listed records (any order, repeats ignored) in one pass. */
     void removeRowSet(std::vector<int> rows);
+    /** Inserts empty records so that they stand at rows @p positions (the row numbers they
+     *  have afterwards, ascending, from 1), in one pass: the inverse of removeRowSet().
+     *  Positions that cannot be reached leave the sheet as it was. */
+    void insertRowSet(const std::vector<int>& positions);
     /** Moves row @p from to position @p to; the rows between shift by one. */
     void moveRow(int from, int to);
     void insertColumns(int pos, int count);
     void removeColumns(int pos, int count);
     void moveColumn(int from, int to);
+    /** Removes column @p pos and hands over its texts, attributes and cell styles without
+     *  copying them. */
+    ColumnPiece takeColumn(int pos);
+    /** Puts a column taken from this sheet back at @p pos (0 .. cols()); it must have as
+     *  many rows as the sheet has. */
+    void putColumn(int pos, ColumnPiece piece);
     /** Reorders the records: new record i+1 is old row order[i]. The size of
      *  @p order is recordCount() and it is a permutation of 1 .. rows()-1. */
     void applyRecordOrder(std::span<const int> order);

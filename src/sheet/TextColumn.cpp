@@ -290,6 +290,28 @@ void TextColumn::removeRowSet(std::span<const int> ascendingRows)
     m_offsets.resize(out);
 }
 
+void TextColumn::insertRowSet(std::span<const int> ascendingPositions)
+{
+    if (ascendingPositions.empty())
+        return;
+    // Filled from the back, so that each position moves once and the rows above the
+    // first insert stay where they are.
+    const size_t old = m_offsets.size();
+    size_t left = ascendingPositions.size();
+    m_offsets.resize(old + left, 0u);
+    size_t in = old;
+    size_t out = old + left;
+    while (left > 0) {
+        --out;
+        if (size_t(ascendingPositions[left - 1]) == out) {
+            m_offsets[out] = 0;
+            --left;
+        } else {
+            m_offsets[out] = m_offsets[--in];
+        }
+    }
+}
+
 void TextColumn::permute(std::span<const int> order)
 {
     Offsets next(order.size());

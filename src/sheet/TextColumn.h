@@ -78,6 +78,9 @@ public:
     void removeRows(qsizetype pos, qsizetype count);
     /** Removes the rows listed, in ascending order without repeats, in one pass. */
     void removeRowSet(std::span<const int> ascendingRows);
+    /** Inserts empty rows so that they stand at @p ascendingPositions (row numbers after
+     *  the insert, ascending without repeats), in one pass: the inverse of removeRowSet(). */
+    void insertRowSet(std::span<const int> ascendingPositions);
     /** Reorders the rows: new row i is old row order[i]; order is a permutation. */
     void permute(std::span<const int> order);
     /** Moves row @p from to position @p to, shifting the rows between. */

@@ -18,6 +18,14 @@ private:
             for (int c = 0; c < cols; ++c)
                 s.setText(r, c, QStringLiteral("r%1c%2").arg(r).arg(c));
     }
+    /** Column @p c as fill() writes it into @p rows rows. */
+    static QStringList filled(int rows, int c)
+    {
+        QStringList out;
+        for (int r = 0; r < rows; ++r)
+            out << QStringLiteral("r%1c%2").arg(r).arg(c);
+        return out;
+    }
     static QStringList column(const RecordSheet& s, int c)
     {
         QStringList out;
@@ -243,6 +251,97 @@ private slots:
         QCOMPARE(s.currentRow(), 1);
         s.setCols(0);
         QCOMPARE(s.currentCol(), 0);
+    }
+
+    // ---- what the undo steps stand on ----------------------------------------------------
+
+    void insertRowSetPutsBackWhatRemoveRowSetTook_data()
+    {
+        QTest::addColumn<QList<int>>("removed");
+        QTest::newRow("one in the middle") << QList<int>{5};
+        QTest::newRow("first record") << QList<int>{1};
+        QTest::newRow("last record") << QList<int>{11};
+        QTest::newRow("a run") << QList<int>{4, 5, 6};
+        QTest::newRow("apart") << QList<int>{1, 3, 4, 8, 11};
+        QTest::newRow("every record") << QList<int>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11};
+    }
+    void insertRowSetPutsBackWhatRemoveRowSetTook()
+    {
+        QFETCH(QList<int>, removed);
+        RecordSheet s;
+        fill(s, 12, 3);
+        s.setFontFlag({7, 1, 7, 1}, CellStyle::Italic, true);
+        s.setFontFlag({4, 2, 4, 2}, CellStyle::Bold, true);
+        s.setRowHeight(9, 720);
+        s.setRowHeight(5, 480);
+        s.setCurrentCell(10, 1);
+        const std::vector<int> rows(removed.begin(), removed.end());
+        s.removeRowSet(rows);
+        QCOMPARE(s.rows(), 12 - int(rows.size()));
+        s.insertRowSet(rows);
+        QCOMPARE(s.rows(), 12);
+        for (int r = 1; r < 12; ++r) {
+            const bool wasRemoved = removed.contains(r);
+            for (int c = 0; c < 3; ++c)
+                QCOMPARE(s.text(r, c), wasRemoved ? QString() : QStringLiteral("r%1c%2").arg(r).arg(c));
+        }
+        // The styles and heights of the rows that stayed are where they were.
+        QCOMPARE(s.style(7, 1).italic(), !removed.contains(7));
+        QCOMPARE(s.style(4, 2).bold(), !removed.contains(4));
+        QCOMPARE(s.rowHeight(9), removed.contains(9) ? 240 : 720);
+        QCOMPARE(s.rowHeight(5), removed.contains(5) ? 240 : 480);
+        QCOMPARE(s.title(1), QStringLiteral("r0c1"));
+        if (!removed.contains(10))
+            QCOMPARE(s.currentRow(), 10);
+    }
+
+    void insertRowSetRefusesPositionsOutOfReach_data()
+    {
+        QTest::addColumn<QList<int>>("positions");
+        QTest::newRow("the header") << QList<int>{0, 2};
+        QTest::newRow("past the end") << QList<int>{3, 9};
+        QTest::newRow("not ascending") << QList<int>{4, 2};
+        QTest::newRow("repeated") << QList<int>{2, 2};
+    }
+    void insertRowSetRefusesPositionsOutOfReach()
+    {
+        QFETCH(QList<int>, positions);
+        RecordSheet s;
+        fill(s, 6, 2);
+        s.insertRowSet(std::vector<int>(positions.begin(), positions.end()));
+        QCOMPARE(s.rows(), 6);
+        QCOMPARE(column(s, 1), filled(6, 1));
+    }
+
+    void takenColumnGoesBackWithEverything()
+    {
+        RecordSheet s;
+        fill(s, 5, 4);
+        ColumnAttributes a;
+        a.dataType = TypeMoney;
+        a.format = QStringLiteral("$#,###");
+        a.alignment = AlignRight;
+        a.width = 1777;
+        s.setColumn(2, a);
+        s.setBackColor({3, 2, 3, 2}, 0x123456);
+        s.setHeaderPicture(2, PictureDown);
+        s.setFontFlag({1, 3, 1, 3}, CellStyle::Bold, true);
+        s.setCurrentCell(2, 3);
+        ColumnPiece piece = s.takeColumn(2);
+        QCOMPARE(s.cols(), 3);
+        QCOMPARE(s.text(1, 2), QStringLiteral("r1c3"));
+        QVERIFY(s.style(1, 2).bold()); // the column right of it moved left with its styles
+        QCOMPARE(s.currentCol(), 2);
+        s.putColumn(2, std::move(piece));
+        QCOMPARE(s.cols(), 4);
+        QCOMPARE(column(s, 2), filled(5, 2));
+        QCOMPARE(column(s, 3), filled(5, 3));
+        QCOMPARE(s.column(2), a);
+        QCOMPARE(s.style(3, 2).back, Rgb(0x123456));
+        QCOMPARE(s.style(0, 2).picture, uint8_t(PictureDown));
+        QVERIFY(s.style(1, 3).bold());
+        QVERIFY(!s.style(1, 2).bold());
+        QCOMPARE(s.currentCol(), 3);
     }
 };
 
