@@ -99,7 +99,9 @@ QList<MenuEntry> buildMenus()
              }),
         menu("mnuEdit", "&Edit",
              {
-                 hidden("mnuUndoEdit", "&Undo Edit", "Ctrl+Z"),
+                 item("mnuUndoEdit", "&Undo Edit", "Ctrl+Z", F::Disabled),
+                 item("mnuRedoEdit", "&Redo", "Ctrl+Y; Ctrl+Shift+Z", F::Disabled),
+                 separator(),
                  item("mnuEditCut", "C&ut", "Ctrl+X"),
                  item("mnuEditCopy", "&Copy", "Ctrl+C"),
                  item("mnuEditPaste", "&Paste", "Ctrl+V"),
@@ -272,7 +274,8 @@ QList<QList<ToolButtonEntry>> buildToolbars()
     open.dropDown = {{s("OPEN_VTY"), s("Vantry (*.vty)")},
                      {s("OPEN_CSV"), s("Comma Delimited (*.csv)")},
                      {s("OPEN_TXT"), s("Tab Delimited (*.txt)")}};
-    // Separators count as buttons, so the spare button hidden at load is the 25th.
+    // Separators count as buttons, so the spare button hidden at load is the 25th; with
+    // Undo and Redo beside the clipboard's buttons it stands, unseen, before AlternateColor.
     QList<ToolButtonEntry> results = {
         button("Web", "Go to Web Browser tab"),
         gap(),
@@ -283,6 +286,8 @@ QList<QList<ToolButtonEntry>> buildToolbars()
         button("Cut", "Cut"),
         button("Copy", "Copy"),
         button("Paste", "Paste"),
+        button("Undo", "Undo", F::Disabled),
+        button("Redo", "Redo", F::Disabled),
         gap(),
         button("Find", "Find"),
         gap(),
@@ -296,9 +301,9 @@ QList<QList<ToolButtonEntry>> buildToolbars()
         button("RowMode", "Row and Find Mode", F::Checkable | F::Checked),
         button("BlockMode", "Block and Edit Mode", F::Checkable),
         button("DragMode", "Toggle Drag Mode", F::Checkable),
+        button("Spare", "", F::Hidden),
         button("AlternateColor", "Toggle Alternate Color", F::Checkable),
         gap(),
-        button("Spare", "", F::Hidden),
         button("map", "Internet Map"),
         button("phone", "Dial Phone"),
         gap(),

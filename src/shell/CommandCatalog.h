@@ -27,7 +27,7 @@ struct MenuEntry
 
     QString name;     ///< empty for a separator
     QString caption;  ///< exact, with "&" marking the access key
-    QString shortcut; ///< portable key text ("Ctrl+N", "Shift+Ins"), empty for none
+    QString shortcut; ///< portable key text ("Ctrl+N", "Shift+Ins"); several keys apart by "; "; empty for none
     unsigned flags = 0;
     bool submenu = false;
     QList<MenuEntry> children;

@@ -29,6 +29,15 @@ void CommandStates::setVisible(const QString& name, bool on)
     emit changed(name);
 }
 
+void CommandStates::setCaption(const QString& name, const QString& caption)
+{
+    State& s = m_states[name];
+    if (s.caption == caption)
+        return;
+    s.caption = caption;
+    emit changed(name);
+}
+
 void StatusPanels::setText(int panel, const QString& text)
 {
     auto it = m_texts.find(panel);

@@ -25,6 +25,9 @@ public:
         bool enabled = true;
         bool checked = false;
         bool visible = true;
+        /** The caption shown instead of the catalog's; empty for the catalog's own. For a
+         *  toolbar button also its tool tip. */
+        QString caption;
     };
 
     using QObject::QObject;
@@ -33,10 +36,12 @@ public:
     bool isEnabled(const QString& name) const { return state(name).enabled; }
     bool isChecked(const QString& name) const { return state(name).checked; }
     bool isVisible(const QString& name) const { return state(name).visible; }
+    QString caption(const QString& name) const { return state(name).caption; }
 
     void setEnabled(const QString& name, bool on);
     void setChecked(const QString& name, bool on);
     void setVisible(const QString& name, bool on);
+    void setCaption(const QString& name, const QString& caption);
 
     /** Toolbar button name: "tb" + toolbar index + "." + key. */
     static QString button(int toolbar, const QString& key)

@@ -9,7 +9,7 @@ namespace quillon {
 
 MainModel::MainModel(SettingsStore& settings, Platform& platform, const QString& untitledPath, QObject* parent)
     : QObject(parent), m_settings(settings), m_platform(platform), m_document(untitledPath),
-      m_formPanel(m_document)
+      m_history(m_document), m_formPanel(m_document)
 {
     connect(&m_document, &Document::saveEnabledChanged, this, [this](bool on) {
         m_commands.setEnabled(QStringLiteral("mnuSave"), on);
@@ -21,6 +21,36 @@ MainModel::MainModel(SettingsStore& settings, Platform& platform, const QString&
     applyPageStates();
     connect(&sheet(), &RecordSheet::selectionChanged, this, &MainModel::updateSelectionPanel);
     connect(&sheet(), &RecordSheet::wasReset, this, &MainModel::updateSelectionPanel);
+    m_history.setMemoryLimit(undoMemoryLimit(settings));
+    connect(&m_history, &UndoHistory::changed, this, &MainModel::updateUndoCommands);
+    updateUndoCommands();
+}
+
+qint64 MainModel::undoMemoryLimit(const SettingsStore& settings)
+{
+    bool ok = false;
+    const qint64 mb = settings.ReadSettingText(QStringLiteral("UndoMemoryMB")).trimmed().toLongLong(&ok);
+    return (ok && mb >= 1 && mb <= (qint64(1) << 20) ? mb : UndoHistory::kDefaultMemoryMB) << 20;
+}
+
+void MainModel::updateUndoCommands()
+{
+    // With a step to take, the entries name it ("&Undo Sort"); without, the design's
+    // own captions.
+    const QString undo = m_history.undoText();
+    const QString redo = m_history.redoText();
+    const QString tbUndo = CommandStates::button(0, QStringLiteral("Undo"));
+    const QString tbRedo = CommandStates::button(0, QStringLiteral("Redo"));
+    m_commands.setCaption(QStringLiteral("mnuUndoEdit"),
+                          undo.isEmpty() ? QStringLiteral("&Undo Edit") : QStringLiteral("&Undo ") + undo);
+    m_commands.setCaption(QStringLiteral("mnuRedoEdit"),
+                          redo.isEmpty() ? QStringLiteral("&Redo") : QStringLiteral("&Redo ") + redo);
+    m_commands.setCaption(tbUndo, undo.isEmpty() ? QStringLiteral("Undo") : QStringLiteral("Undo ") + undo);
+    m_commands.setCaption(tbRedo, redo.isEmpty() ? QStringLiteral("Redo") : QStringLiteral("Redo ") + redo);
+    m_commands.setEnabled(QStringLiteral("mnuUndoEdit"), m_history.canUndo());
+    m_commands.setEnabled(tbUndo, m_history.canUndo());
+    m_commands.setEnabled(QStringLiteral("mnuRedoEdit"), m_history.canRedo());
+    m_commands.setEnabled(tbRedo, m_history.canRedo());
 }
 
 MainModel::~MainModel() = default;
@@ -124,6 +154,7 @@ void MainModel::startUntitledDocument()
     m_document.MakeModified(false);
     setWindowTitle(QStringLiteral("Quillon -- ") + AppPaths::FilePart(m_document.UntitledPath()));
     ResyncFormPanel();
+    m_history.clear();
 }
 
 void MainModel::afterSheetEdit(int row, int col)
@@ -232,6 +263,7 @@ void MainModel::setSheetHeld(bool held)
     if (held == m_sheetHeld)
         return;
     m_sheetHeld = held;
+    m_history.setHeld(held);
     emit sheetHeldChanged(held);
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "shell/CommandStates.h"
+#include "shell/UndoHistory.h"
 #include "sheet/Document.h"
 #include "sheet/FormPanel.h"
 
@@ -52,6 +53,13 @@ public:
     CommandStates& commands() { return m_commands; }
     SettingsStore& settings() { return m_settings; }
     Platform& platform() { return m_platform; }
+    /** The document's undo history; its Undo and Redo entries ("mnuUndoEdit",
+     *  "mnuRedoEdit", "tb0.Undo", "tb0.Redo") follow it. Bounded by the setting
+     *  "UndoMemoryMB". */
+    UndoHistory& history() { return m_history; }
+    /** The history's memory bound from the setting "UndoMemoryMB" (megabytes, 256 when
+     *  unset or not a whole number from 1 to 1,048,576). */
+    static qint64 undoMemoryLimit(const SettingsStore& settings);
 
     /** Refresh of the current record: toolbar font states, "row / records" in panel 6,
      *  and the form panel. Every command that moves the cursor or changes a value calls it. */
@@ -142,12 +150,14 @@ signals:
 private:
     void applyPageStates();
     void updateSelectionPanel();
+    void updateUndoCommands();
     bool& toggleState(Grid grid, CellStyle::Flag flag);
     static QString buttonKey(CellStyle::Flag flag);
 
     SettingsStore& m_settings;
     Platform& m_platform;
     Document m_document;
+    UndoHistory m_history;
     FormPanel m_formPanel;
     StatusPanels m_panels;
     CommandStates m_commands;

@@ -110,7 +110,10 @@ private slots:
         QTest::newRow("RowMode button") << "tb0.RowMode" << true << true << true;
         QTest::newRow("Grid Lines") << "mnuGrid" << true << true << true;
         QTest::newRow("Form Panel") << "mnuViewFb" << true << true << true;
-        QTest::newRow("Undo Edit hidden") << "mnuUndoEdit" << true << false << false;
+        QTest::newRow("Undo Edit, nothing to undo") << "mnuUndoEdit" << false << false << true;
+        QTest::newRow("Redo, nothing to redo") << "mnuRedoEdit" << false << false << true;
+        QTest::newRow("Undo button") << "tb0.Undo" << false << false << true;
+        QTest::newRow("Redo button") << "tb0.Redo" << false << false << true;
         QTest::newRow("print submenu hidden") << "mnuPrintSheet" << true << false << false;
         QTest::newRow("column type hidden") << "mnuColDataType" << true << false << false;
         QTest::newRow("Send Mail hidden") << "mnuSendMail" << true << false << false;
