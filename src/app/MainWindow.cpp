@@ -131,7 +131,7 @@ void MainWindow::buildMenu(QMenu* menu, const MenuEntry& entry)
         }
         QAction* action = registerAction(menu->addAction(child.caption), child.name);
         if (!child.shortcut.isEmpty())
-            action->setShortcut(QKeySequence(child.shortcut, QKeySequence::PortableText));
+            action->setShortcuts(QKeySequence::listFromString(child.shortcut, QKeySequence::PortableText));
         action->setCheckable(child.has(MenuEntry::Checkable));
     }
 }
@@ -247,7 +247,7 @@ void MainWindow::buildPages()
     m_tabForm->addTab(m_fb, QStringLiteral("Form"));
     m_fa = new SheetView(&m_model->sheet(), m_vbar);
     m_fa->setObjectName(QStringLiteral("fa"));
-    m_fa->setEditTriggers(QAbstractItemView::DoubleClicked);
+    m_fa->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::AnyKeyPressed);
     m_vbar->addWidget(m_tabForm);
     m_vbar->addWidget(m_fa);
     m_vbar->setStretchFactor(0, 0);
@@ -327,6 +327,11 @@ void MainWindow::applyCommandState(const QString& name)
         action->setVisible(state.visible);
         if (action->isCheckable())
             action->setChecked(state.checked);
+        if (!state.caption.isEmpty() && action->text() != state.caption) {
+            action->setText(state.caption);
+            if (name.startsWith(QLatin1String("tb")))
+                action->setToolTip(state.caption);
+        }
     }
     if (name.startsWith(QLatin1String("Toolbar"))) {
         for (int t = 0; t < CommandCatalog::kToolbarCount; ++t) {
@@ -421,12 +426,6 @@ void MainWindow::wireOwnCommands()
     connectTo(QStringLiteral("tb1.Result"), page(MainModel::ResultsPage));
     connectTo(QStringLiteral("tb2.Web"), page(MainModel::BrowserPage));
     connectTo(QStringLiteral("mnuHelpGuide"), page(MainModel::GuidePage));
-
-    // Font attributes and the current font colour.
-    connectTo(QStringLiteral("tb0.Bold"), [&m] { m.toggleFontFlag(CellStyle::Bold); });
-    connectTo(QStringLiteral("tb0.Italic"), [&m] { m.toggleFontFlag(CellStyle::Italic); });
-    connectTo(QStringLiteral("tb0.Underline"), [&m] { m.toggleFontFlag(CellStyle::Underline); });
-    connectTo(QStringLiteral("tb0.A"), [&m] { m.applyCurrentFontColor(); });
 
     // The browsers' history on the toolbars; the Guide page's menu.
     connectTo(QStringLiteral("tb1.Back"), [this, &m] {

@@ -42,7 +42,7 @@ class TipDialog;
  * Commands of the subsystems are wired by controllers of their own, each created
  * with one line in the constructor (see "Controllers" there), through action(),
  * the view accessors and the hooks below. The window wires only its own commands:
- * pages, Bold/Italic/Underline/"A", the browsers' Back/Forward/Reload on the
+ * pages, the browsers' Back/Forward/Reload on the
  * toolbars and the Guide page's menu including its "E&xit" (it closes the window),
  * "&Tip of The Day", "&Guide On-line" and "&About".
  */

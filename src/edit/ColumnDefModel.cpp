@@ -1,5 +1,6 @@
 #include "edit/ColumnDefModel.h"
 
+#include "edit/SheetSteps.h"
 #include "shell/MainModel.h"
 #include "sheet/SheetTypes.h"
 
@@ -208,10 +209,13 @@ void ColumnDefModel::apply()
 {
     RecordSheet& sheet = m_model.sheet();
     Document& doc = m_model.document();
+    UndoScope step(m_model, m_oneColumn ? QStringLiteral("Column Attributes") : QStringLiteral("Column Define"));
     if (m_oneColumn) {
         const int col = sheet.currentCol();
         for (const Definition& d : m_rows) {
             if (d.source == col && col < sheet.cols()) {
+                step.keepCells({0, col, 0, col}, CellSnapshot::Texts);
+                step.add<ColumnAttributesPart>(sheet, col, col);
                 applyDefinition(d, col);
                 break;
             }
@@ -227,14 +231,21 @@ void ColumnDefModel::apply()
         QStringList& lists = doc.ColumnComboLists();
         for (int c = old - 1; c >= 0; --c) {
             if (newIndex[size_t(c)] < 0) {
-                sheet.removeColumns(c, 1);
+                step.add<RemoveColumnPart>(sheet, c, sheet.takeColumn(c));
                 if (c < lists.size())
                     lists.removeAt(c);
             }
         }
-        for (size_t i = 0; i < m_rows.size(); ++i)
-            if (m_rows[i].source < 0 || m_rows[i].source >= old)
+        for (size_t i = 0; i < m_rows.size(); ++i) {
+            if (m_rows[i].source < 0 || m_rows[i].source >= old) {
                 sheet.insertColumns(int(i), 1);
+                step.add<InsertColumnsPart>(sheet, int(i), 1);
+            }
+        }
+        if (sheet.cols() > 0) {
+            step.keepCells({0, 0, 0, sheet.cols() - 1}, CellSnapshot::Texts);
+            step.add<ColumnAttributesPart>(sheet, 0, sheet.cols() - 1);
+        }
         for (size_t i = 0; i < m_rows.size(); ++i)
             applyDefinition(m_rows[i], int(i));
         while (lists.size() > sheet.cols())

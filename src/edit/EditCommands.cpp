@@ -2,6 +2,7 @@
 
 #include "sheet/ClipText.h"
 #include "edit/FindSession.h"
+#include "edit/SheetSteps.h"
 #include "ui/LongWork.h"
 #include "sheet/SheetSort.h"
 #include "sheet/ValueFormat.h"
@@ -99,30 +100,55 @@ void changeRowHeights(RecordSheet& grid, int delta)
     }
 }
 
+/** The rows a row-height command changes on @p grid: the selected ones. */
+CellSnapshot::Ranges selectedRanges(const RecordSheet& grid)
+{
+    return CellSnapshot::rangesOf(grid.selectedRowList());
+}
+
 } // namespace
+
+void EditCommands::changeSheetRowHeights(int delta)
+{
+    if (m_model.focusedGrid() == MainModel::Grid::FormPanel) {
+        changeRowHeights(m_model.formPanel().grid(), delta);
+        return;
+    }
+    RecordSheet& sheet = m_model.sheet();
+    UndoScope step(m_model, QStringLiteral("Row Height"));
+    step.keepCells(selectedRanges(sheet), 0, -1, CellSnapshot::Heights);
+    changeRowHeights(sheet, delta);
+}
 
 void EditCommands::increaseRowHeight()
 {
-    changeRowHeights(focusedGrid(), kRowHeightStep);
+    changeSheetRowHeights(kRowHeightStep);
 }
 
 void EditCommands::decreaseRowHeight()
 {
-    changeRowHeights(focusedGrid(), -kRowHeightStep);
+    changeSheetRowHeights(-kRowHeightStep);
 }
 
 void EditCommands::resetRowHeights()
 {
     RecordSheet& grid = focusedGrid();
+    std::optional<UndoScope> step;
+    if (&grid == &m_model.sheet())
+        step.emplace(m_model, QStringLiteral("Row Height"));
     if (grid.defaultRowHeight() == kRowHeightStep) {
         std::vector<int> changed;
         for (const auto& [row, height] : grid.rowHeights())
             if (row >= 1)
                 changed.push_back(row);
+        if (step)
+            step->keepCells(CellSnapshot::rangesOf(changed), 0, -1, CellSnapshot::Heights);
         for (int r : changed)
             grid.setRowHeight(r, kRowHeightStep);
         return;
     }
+    if (step)
+        step->keepCells({{1, grid.rows() - 1}}, 0, -1, CellSnapshot::Heights);
     for (int r = 1; r < grid.rows(); ++r)
         grid.setRowHeight(r, kRowHeightStep);
 }
@@ -130,7 +156,10 @@ void EditCommands::resetRowHeights()
 void EditCommands::addRow()
 {
     RecordSheet& sheet = m_model.sheet();
-    sheet.setRows(sheet.rows() + 1);
+    UndoScope step(m_model, QStringLiteral("Add Row"));
+    const int at = sheet.rows();
+    sheet.setRows(at + 1);
+    step.add<InsertRowsPart>(sheet, at, 1);
     sheet.setCurrentCell(sheet.rows() - 1, sheet.currentCol());
     m_model.fa_Click();
 }
@@ -138,9 +167,11 @@ void EditCommands::addRow()
 void EditCommands::insertRow()
 {
     RecordSheet& sheet = m_model.sheet();
+    UndoScope step(m_model, QStringLiteral("Insert Row"));
     const int at = std::max(sheet.currentRow(), 1);
     const int col = sheet.currentCol();
     sheet.insertRows(at, 1);
+    step.add<InsertRowsPart>(sheet, at, 1);
     sheet.setCurrentCell(at, col);
     m_model.fa_Click();
     m_model.document().MarkEdited(true);
@@ -150,12 +181,14 @@ void EditCommands::insertColumn()
 {
     RecordSheet& sheet = m_model.sheet();
     Document& doc = m_model.document();
+    UndoScope step(m_model, QStringLiteral("Insert Column"));
     const int at = sheet.cols() > 0 ? sheet.currentCol() : 0;
     const int row = sheet.currentRow();
     {
         LongWork work(m_model.platform(), qint64(sheet.recordCount()) / 4);
         sheet.insertColumns(at, 1);
     }
+    step.add<InsertColumnsPart>(sheet, at, 1);
     QStringList& lists = doc.ColumnComboLists();
     if (at <= lists.size())
         lists.insert(at, QString());
@@ -172,8 +205,9 @@ void EditCommands::deleteColumn()
     Document& doc = m_model.document();
     if (sheet.cols() == 0)
         return;
+    UndoScope step(m_model, QStringLiteral("Delete Column"));
     const int at = sheet.currentCol();
-    sheet.removeColumns(at, 1);
+    step.add<RemoveColumnPart>(sheet, at, sheet.takeColumn(at));
     QStringList& lists = doc.ColumnComboLists();
     if (at < lists.size())
         lists.removeAt(at);
@@ -193,12 +227,34 @@ void EditCommands::deleteRows()
         rows.push_back(sheet.currentRow());
     if (rows.empty())
         return;
+    std::sort(rows.begin(), rows.end());
+    UndoScope step(m_model, QStringLiteral("Delete Row(s)"));
     {
         LongWork work(m_model.platform(), qint64(rows.size()) * 4 + sheet.recordCount() / 8);
-        sheet.removeRowSet(std::move(rows));
+        if (!removeRecords(step, rows))
+            return;
     }
     m_model.fa_Click();
     m_model.document().MarkEdited(true);
+}
+
+bool EditCommands::removeRecords(UndoScope& step, const std::vector<int>& ascendingRows)
+{
+    RecordSheet& sheet = m_model.sheet();
+    // What the records held is kept first, so that memory running out there leaves them
+    // where they are.
+    CellSnapshot removed;
+    try {
+        removed = CellSnapshot::read(sheet, CellSnapshot::rangesOf(ascendingRows), 0, sheet.cols() - 1,
+                                     CellSnapshot::All);
+    } catch (const std::bad_alloc&) {
+        reportNoMemory(m_model.platform(),
+                       QStringLiteral("There is not enough memory to keep the records for Undo; none was deleted."));
+        return false;
+    }
+    sheet.removeRowSet(ascendingRows);
+    step.add<RemoveRowsPart>(sheet, std::move(removed));
+    return true;
 }
 
 // ---- clipboard and selection ----------------------------------------------------------
@@ -254,18 +310,66 @@ void EditCommands::cut()
     if (sheet.cols() == 0 || sheet.currentRow() < 1)
         return;
     copySheet();
+    clearSelectedTexts(QStringLiteral("Cut"));
+}
+
+void EditCommands::clearCells()
+{
+    RecordSheet& sheet = m_model.sheet();
+    if (sheet.cols() == 0 || sheet.currentRow() < 1)
+        return;
+    clearSelectedTexts(QStringLiteral("Clear"));
+}
+
+void EditCommands::clearSelectedTexts(const QString& stepText)
+{
+    RecordSheet& sheet = m_model.sheet();
+    std::vector<CellRect> targets;
+    if (sheet.selectionMode() == RecordSheet::SelectionMode::Rows) {
+        for (const auto& [a, b] : sheet.selectedRowRanges())
+            targets.push_back({a, 0, b, sheet.cols() - 1});
+    } else {
+        targets.push_back(sheet.selectedBlock());
+    }
+    UndoScope step(m_model, stepText);
     {
         LongWork work(m_model.platform(), qint64(sheet.selectedRowCount()) * sheet.cols() / 4);
-        RecordSheet::Batch batch(sheet);
-        if (sheet.selectionMode() == RecordSheet::SelectionMode::Rows) {
-            for (const auto& [a, b] : sheet.selectedRowRanges())
-                sheet.clearTexts({a, 0, b, sheet.cols() - 1});
-        } else {
-            sheet.clearTexts(sheet.selectedBlock());
+        try {
+            step.keepCells(targets, CellSnapshot::Texts);
+        } catch (const std::bad_alloc&) {
+            step.discard();
+            reportNoMemory(m_model.platform(),
+                           QStringLiteral("There is not enough memory to keep the texts for Undo; they were left as they were."));
+            return;
         }
+        RecordSheet::Batch batch(sheet);
+        for (const CellRect& target : targets)
+            sheet.clearTexts(target);
     }
     m_model.fa_Click();
     m_model.document().MarkEdited(true);
+}
+
+void EditCommands::clearFormPanelValues()
+{
+    FormPanel& panel = m_model.formPanel();
+    RecordSheet& fb = panel.grid();
+    RecordSheet& sheet = m_model.sheet();
+    const int first = fb.currentRow();
+    if (first < 1 || sheet.currentRow() < 1)
+        return;
+    const int last = std::min(std::max(first, fb.rowSel()), sheet.cols());
+    {
+        UndoScope step(m_model, QStringLiteral("Clear"));
+        step.keepCells({sheet.currentRow(), first - 1, sheet.currentRow(), last - 1}, CellSnapshot::Texts);
+        for (int fbRow = first; fbRow <= last; ++fbRow) {
+            if (sheet.column(fbRow - 1).dataType == TypeCheckbox)
+                continue;
+            fb.setText(fbRow, 1, QString());
+            panel.applyEdit(fbRow);
+        }
+    }
+    m_model.fa_Click();
 }
 
 void EditCommands::pasteIntoSheet()
@@ -286,6 +390,14 @@ void EditCommands::pasteIntoSheet()
     std::vector<int> rows;
     for (int i = 0; i < std::min(qsizetype(std::max(selected, 1)), cells.size()); ++i)
         rows.push_back(selected > 0 ? sheet.selectedRow(i) : sheet.currentRow());
+    qsizetype widest = 0;
+    for (size_t i = 0; i < rows.size(); ++i)
+        widest = std::max(widest, cells[qsizetype(i)].size());
+    UndoScope step(m_model, QStringLiteral("Paste"));
+    std::vector<int> ascending = rows;
+    std::sort(ascending.begin(), ascending.end());
+    step.keepCells(CellSnapshot::rangesOf(ascending), block.left,
+                   int(std::min<qsizetype>(block.right, block.left + widest - 1)), CellSnapshot::Texts);
     {
         RecordSheet::Batch batch(sheet);
         for (size_t i = 0; i < rows.size(); ++i) {
@@ -309,6 +421,11 @@ void EditCommands::pasteIntoFormPanel()
     const QList<QStringList> cells = ParseClipText(m_model.platform().clipboardText());
     if (cells.isEmpty())
         return;
+    RecordSheet& sheet = m_model.sheet();
+    UndoScope step(m_model, QStringLiteral("Paste"));
+    const int lastPasted = std::min({last, first + int(cells.size()) - 1, sheet.cols()});
+    step.keepCells({sheet.currentRow(), first - 1, sheet.currentRow(), lastPasted - 1},
+                   CellSnapshot::Texts | CellSnapshot::Styles);
     // One value a row; a row copied from the form panel itself brings its title first.
     for (qsizetype i = 0; i < cells.size() && first + i <= last; ++i) {
         const int fbRow = first + int(i);
@@ -351,6 +468,8 @@ void EditCommands::columnTitle()
         QStringLiteral("Column Title"), QStringLiteral("Enter New Column Title (Header):"), sheet.title(col));
     if (!answer || answer->isEmpty())
         return;
+    UndoScope step(m_model, QStringLiteral("Column Title"));
+    step.keepCells({0, col, 0, col}, CellSnapshot::Texts);
     sheet.setTitle(col, *answer);
     m_model.formPanel().TitlesChanged = true;
     m_model.fa_Click();
@@ -378,6 +497,8 @@ void EditCommands::dateTimeStamp()
         if (col < 0 || col >= sheet.cols())
             return;
     }
+    UndoScope step(m_model, QStringLiteral("DateTime Stamp"));
+    step.keepCells({row, col, row, col}, CellSnapshot::Texts);
     sheet.setText(row, col, stampText(col));
     m_model.formPanel().showValue(col);
     m_model.document().MarkEdited(true);
@@ -385,7 +506,10 @@ void EditCommands::dateTimeStamp()
 
 void EditCommands::alignCells(int alignment)
 {
-    for (const CellRect& target : m_model.sheetFormatTargets())
+    const std::vector<CellRect> targets = m_model.sheetFormatTargets();
+    UndoScope step(m_model, QStringLiteral("Alignment"));
+    step.keepCells(targets, CellSnapshot::Styles);
+    for (const CellRect& target : targets)
         m_model.sheet().setCellAlignment(target, alignment);
 }
 
@@ -395,7 +519,10 @@ void EditCommands::backgroundColor()
     if (!color)
         return;
     if (m_model.focusedGrid() == MainModel::Grid::Sheet) {
-        for (const CellRect& target : m_model.sheetFormatTargets())
+        const std::vector<CellRect> targets = m_model.sheetFormatTargets();
+        UndoScope step(m_model, QStringLiteral("Background Color"));
+        step.keepCells(targets, CellSnapshot::Styles);
+        for (const CellRect& target : targets)
             m_model.sheet().setBackColor(target, *color);
         m_model.document().MarkEdited(false);
         return;
@@ -407,7 +534,33 @@ void EditCommands::backgroundColor()
 
 void EditCommands::fonts()
 {
-    m_model.sheet().setFontPointSize(12);
+    RecordSheet& sheet = m_model.sheet();
+    UndoScope step(m_model, QStringLiteral("Fonts"));
+    step.add<FontSizePart>(sheet, sheet.fontPointSize());
+    sheet.setFontPointSize(12);
+}
+
+void EditCommands::toggleFontFlag(CellStyle::Flag flag)
+{
+    std::optional<UndoScope> step;
+    if (m_model.focusedGrid() == MainModel::Grid::Sheet) {
+        const QString name = flag == CellStyle::Bold ? QStringLiteral("Bold")
+                             : flag == CellStyle::Italic ? QStringLiteral("Italic")
+                                                         : QStringLiteral("Underline");
+        step.emplace(m_model, name);
+        step->keepCells(m_model.sheetFormatTargets(), CellSnapshot::Styles);
+    }
+    m_model.toggleFontFlag(flag);
+}
+
+void EditCommands::applyCurrentFontColor()
+{
+    std::optional<UndoScope> step;
+    if (m_model.focusedGrid() == MainModel::Grid::Sheet) {
+        step.emplace(m_model, QStringLiteral("Font Color"));
+        step->keepCells(m_model.sheetFormatTargets(), CellSnapshot::Styles);
+    }
+    m_model.applyCurrentFontColor();
 }
 
 // ---- font colour palette ----------------------------------------------------------------
@@ -445,7 +598,7 @@ void EditCommands::chooseSwatch(int swatch)
         emit swatchChanged(swatch);
     }
     m_model.setCurrentFontColor(swatchColor(swatch));
-    m_model.applyCurrentFontColor();
+    applyCurrentFontColor();
 }
 
 // ---- view options -------------------------------------------------------------------------
@@ -502,7 +655,9 @@ void EditCommands::moveSelectedRecords(int before)
     if (unchanged)
         return;
     const int col = sheet.currentCol();
+    UndoScope step(m_model, QStringLiteral("Move Records"));
     sheet.applyRecordOrder(order);
+    step.add<PermutePart>(sheet, std::move(order));
     const int last = firstAt + int(moved.size()) - 1;
     sheet.selectBlock(firstAt, col, last, col);
     m_model.fa_Click();
@@ -527,6 +682,8 @@ void EditCommands::setColumnDataType(int type, bool refresh)
     if (sheet.cols() == 0)
         return;
     const int col = sheet.currentCol();
+    UndoScope step(m_model, QStringLiteral("Data Type"));
+    step.add<ColumnAttributesPart>(sheet, col, col);
     sheet.setColumnDataType(col, type);
     if (type == TypeDate || type == TypeMoney)
         sheet.setColumnAlignment(col, AlignRight);
@@ -537,8 +694,11 @@ void EditCommands::setColumnDataType(int type, bool refresh)
 void EditCommands::setColumnAlignment(int alignment)
 {
     RecordSheet& sheet = m_model.sheet();
-    if (sheet.cols() > 0)
-        sheet.setColumnAlignment(sheet.currentCol(), alignment);
+    if (sheet.cols() == 0)
+        return;
+    UndoScope step(m_model, QStringLiteral("Column Alignment"));
+    step.add<ColumnAttributesPart>(sheet, sheet.currentCol(), sheet.currentCol());
+    sheet.setColumnAlignment(sheet.currentCol(), alignment);
 }
 
 void EditCommands::setColumnFormat(const QString& format)
@@ -546,6 +706,8 @@ void EditCommands::setColumnFormat(const QString& format)
     RecordSheet& sheet = m_model.sheet();
     if (sheet.cols() == 0)
         return;
+    UndoScope step(m_model, QStringLiteral("Format"));
+    step.add<ColumnAttributesPart>(sheet, sheet.currentCol(), sheet.currentCol());
     sheet.setColumnFormat(sheet.currentCol(), format);
     // The form panel shows values through the format: show them anew.
     m_model.fa_Click();
@@ -576,8 +738,11 @@ void EditCommands::navigate(int button)
         }
         return;
     case 1: {
+        UndoScope step(m_model, QStringLiteral("Add Row"));
         m_model.document().MarkEdited(false);
-        sheet.setRows(sheet.rows() + 1);
+        const int at = sheet.rows();
+        sheet.setRows(at + 1);
+        step.add<InsertRowsPart>(sheet, at, 1);
         sheet.setCurrentCell(sheet.rows() - 1, col);
         m_model.fa_Click(); // an empty record: empty values, unchecked boxes
         RecordSheet& fb = m_model.formPanel().grid();
@@ -622,14 +787,17 @@ bool EditCommands::deleteCurrentRecord()
     if (row < 1)
         return false;
     if (m_dontAskDelete) {
-        sheet.removeRows(row, 1);
-        m_model.document().MarkEdited(true);
+        UndoScope step(m_model, QStringLiteral("Delete Record"));
+        if (removeRecords(step, {row}))
+            m_model.document().MarkEdited(true);
         return true;
     }
     const int answer = m_deletePrompt ? m_deletePrompt() : int(Platform::Cancel);
     if (answer != Platform::Yes)
         return false;
-    sheet.removeRows(row, 1);
+    UndoScope step(m_model, QStringLiteral("Delete Record"));
+    if (!removeRecords(step, {row}))
+        return true;
     m_model.fa_Click();
     m_model.document().MakeModified(true);
     return true;
@@ -646,6 +814,7 @@ void EditCommands::sortByTitle(int col)
     // The arrow in the title tells the order of the last sort of this column.
     const bool ascending = !(doc.SortedColumn() == col && sheet.style(0, col).picture == PictureUp);
     bool sorted = false;
+    UndoScope step(m_model, QStringLiteral("Sort"));
     {
         LongWork work(m_model.platform(), qint64(sheet.recordCount()) * 2);
         std::vector<int> order;
@@ -656,13 +825,19 @@ void EditCommands::sortByTitle(int col)
             sorted = true;
         } catch (const std::bad_alloc&) {
         }
-        if (sorted)
+        if (sorted) {
             sheet.applyRecordOrder(order);
+            // The step keeps the order itself: undo applies its inverse.
+            step.add<PermutePart>(sheet, std::move(order));
+        }
     }
     if (!sorted) {
+        step.discard();
         reportNoMemory(m_model.platform(), QStringLiteral("There is not enough memory to sort the records; they were left as they were."));
         return;
     }
+    const int oldSorted = doc.SortedColumn() >= 0 && doc.SortedColumn() < sheet.cols() ? doc.SortedColumn() : col;
+    step.keepCells({0, std::min(oldSorted, col), 0, std::max(oldSorted, col)}, CellSnapshot::Styles);
     if (doc.SortedColumn() >= 0 && doc.SortedColumn() < sheet.cols())
         sheet.setHeaderPicture(doc.SortedColumn(), PictureNone);
     sheet.setHeaderPicture(col, ascending ? PictureUp : PictureDown);
@@ -682,6 +857,7 @@ void EditCommands::deleteDuplicates()
         return;
     RecordSheet& sheet = m_model.sheet();
     bool sorted = false;
+    UndoScope step(m_model, QStringLiteral("Delete Duplicates"));
     {
         LongWork work(m_model.platform(), qint64(sheet.recordCount()) * 2);
         ExactOrder exact;
@@ -691,11 +867,17 @@ void EditCommands::deleteDuplicates()
         } catch (const std::bad_alloc&) {
         }
         if (sorted) {
+            // The step keeps the order and the records removed with their places, never a
+            // copy of the sheet.
             sheet.applyRecordOrder(exact.order);
-            sheet.removeRowSet(std::move(exact.duplicateRows));
+            step.add<PermutePart>(sheet, std::move(exact.order));
+            std::sort(exact.duplicateRows.begin(), exact.duplicateRows.end());
+            if (!exact.duplicateRows.empty() && !removeRecords(step, exact.duplicateRows))
+                return;
         }
     }
     if (!sorted) {
+        step.discard();
         reportNoMemory(
             m_model.platform(), QStringLiteral("There is not enough memory to look for duplicates; the records were left as they were."));
         return;
@@ -704,6 +886,57 @@ void EditCommands::deleteDuplicates()
     m_model.fa_Click();
     // Records are gone: closing must ask, whether or not the document has a name yet.
     m_model.document().MarkEdited(true);
+}
+
+// ---- in-place edits and the history ---------------------------------------------------------
+
+void EditCommands::editSheetCell(int row, int col, const QVariant& value, int role)
+{
+    RecordSheet& sheet = m_model.sheet();
+    if (row < 1 || row >= sheet.rows() || col < 0 || col >= sheet.cols())
+        return;
+    const bool check = role == Qt::CheckStateRole;
+    UndoScope step(m_model, check ? QStringLiteral("Check") : QStringLiteral("Edit"));
+    step.keepCells({row, col, row, col}, check ? CellSnapshot::Styles : CellSnapshot::Texts);
+    if (check)
+        sheet.setChecked(row, col, value.toInt() == Qt::Checked ? 1 : 0);
+    else
+        sheet.setText(row, col, value.toString());
+    m_model.afterSheetEdit(row, col);
+}
+
+void EditCommands::editFormPanelCell(int fbRow, int col, const QVariant& value, int role)
+{
+    FormPanel& panel = m_model.formPanel();
+    RecordSheet& fb = panel.grid();
+    RecordSheet& sheet = m_model.sheet();
+    const bool check = role == Qt::CheckStateRole;
+    const auto store = [&] {
+        if (check)
+            fb.setChecked(fbRow, col, value.toInt() == Qt::Checked ? 1 : FormPanel::kUncheckedBox);
+        else
+            fb.setText(fbRow, col, value.toString());
+    };
+    const int row = sheet.currentRow();
+    const int sheetCol = fbRow - 1;
+    if (col != 1 || sheetCol < 0 || sheetCol >= sheet.cols() || row < 1) {
+        store();
+        return;
+    }
+    UndoScope step(m_model, check ? QStringLiteral("Check") : QStringLiteral("Edit"));
+    step.keepCells({row, sheetCol, row, sheetCol}, CellSnapshot::Texts | CellSnapshot::Styles);
+    store();
+    m_model.afterFormPanelEdit(fbRow);
+}
+
+void EditCommands::undo()
+{
+    m_model.history().undo();
+}
+
+void EditCommands::redo()
+{
+    m_model.history().redo();
 }
 
 } // namespace quillon

@@ -5,12 +5,14 @@
 
 #include <QObject>
 #include <QString>
+#include <QVariant>
 
 #include <functional>
 
 namespace quillon {
 
 class FindSession;
+class UndoScope;
 
 /**
  * The commands that edit the record sheet, carried out on the main window's model:
@@ -85,6 +87,22 @@ public:
     void selectAll();
     /** "Edit Cell" and a double click: in-place editing of the current cell. */
     void editCell() { emit editCellRequested(); }
+    /** The Delete key on the sheet: empties the texts of the cells the user sees
+     *  selected, one step to undo. */
+    void clearCells();
+    /** The Delete key on the form panel: empties the values of its selected rows. */
+    void clearFormPanelValues();
+    /** An in-place edit of sheet cell (row, col) ends with @p value (a text for
+     *  Qt::EditRole, a Qt::CheckState for Qt::CheckStateRole): stored as one step. */
+    void editSheetCell(int row, int col, const QVariant& value, int role);
+    /** The same for form panel cell (@p fbRow, @p col): a value goes into the current record. */
+    void editFormPanelCell(int fbRow, int col, const QVariant& value, int role);
+
+    // ---- undo ---------------------------------------------------------------------------
+    /** "&Undo Edit" (Ctrl+Z), toolbar "Undo": takes back the last step. */
+    void undo();
+    /** "&Redo" (Ctrl+Y, Ctrl+Shift+Z), toolbar "Redo". */
+    void redo();
 
     // ---- texts and formatting -------------------------------------------------------
     /** "Column &Title...": asks for the current column's new title. */
@@ -97,6 +115,11 @@ public:
     void backgroundColor();
     /** "Fonts": 12 points for every cell. */
     void fonts();
+    /** The Bold, Italic and Underline buttons (MainModel::toggleFontFlag), one step
+     *  when they change the sheet. */
+    void toggleFontFlag(CellStyle::Flag flag);
+    /** The "A" button (MainModel::applyCurrentFontColor), one step on the sheet. */
+    void applyCurrentFontColor();
 
     // ---- font colour palette (PanColor) ---------------------------------------------
     static constexpr int kSwatches = 8;
@@ -167,6 +190,11 @@ private:
     void copyGrid(const RecordSheet& grid, bool sheetRows);
     void pasteIntoFormPanel();
     QString stampText(int col) const;
+    void changeSheetRowHeights(int delta);
+    void clearSelectedTexts(const QString& stepText);
+    /** Removes the records of @p ascendingRows as part of @p step, keeping them for undo;
+     *  false (nothing removed, said so) when memory runs out keeping them. */
+    bool removeRecords(UndoScope& step, const std::vector<int>& ascendingRows);
 
     MainModel& m_model;
     FindSession* m_find;

@@ -179,6 +179,34 @@ void EditController::wireMenus()
         on(("mnuPU" + std::string(suffix)).c_str(), [e, f] { e->setColumnFormat(f); });
     }
 
+    // Undo and redo; an edit still open is stored first, as a step of its own.
+    const auto commitEdits = [this] {
+        m_window.formView()->commitOpenEdit();
+        m_window.sheetView()->commitOpenEdit();
+    };
+    on("mnuUndoEdit", [e, commitEdits] {
+        commitEdits();
+        e->undo();
+    });
+    on("tb0.Undo", [e, commitEdits] {
+        commitEdits();
+        e->undo();
+    });
+    on("mnuRedoEdit", [e, commitEdits] {
+        commitEdits();
+        e->redo();
+    });
+    on("tb0.Redo", [e, commitEdits] {
+        commitEdits();
+        e->redo();
+    });
+
+    // Font attributes and the current font colour.
+    on("tb0.Bold", [e] { e->toggleFontFlag(CellStyle::Bold); });
+    on("tb0.Italic", [e] { e->toggleFontFlag(CellStyle::Italic); });
+    on("tb0.Underline", [e] { e->toggleFontFlag(CellStyle::Underline); });
+    on("tb0.A", [e] { e->applyCurrentFontColor(); });
+
     // Find and duplicates.
     on("mnuEditFind", [this] { showFindWindow(); });
     on("tb0.Find", [this] { showFindWindow(); });
@@ -200,6 +228,14 @@ void EditController::wireSheet()
         view->setFocus(Qt::OtherFocusReason);
     });
     connect(m_commands, &EditCommands::editCellRequested, this, &EditController::startCellEdit);
+    // In-place edits are stored by the commands, one undo step each.
+    EditCommands* e = m_commands;
+    fa->sheetModel()->setEditHandler(
+        [e](int row, int col, const QVariant& value, int role) { e->editSheetCell(row, col, value, role); });
+    fb->sheetModel()->setEditHandler(
+        [e](int row, int col, const QVariant& value, int role) { e->editFormPanelCell(row, col, value, role); });
+    connect(fa, &SheetView::deletePressed, m_commands, &EditCommands::clearCells);
+    connect(fb, &SheetView::deletePressed, m_commands, &EditCommands::clearFormPanelValues);
     // A title click sorts by that column.
     connect(fa->horizontalHeader(), &QHeaderView::sectionClicked, m_commands, &EditCommands::sortByTitle);
     fa->installEventFilter(this);

@@ -153,11 +153,19 @@ bool SheetTableModel::setData(const QModelIndex& index, const QVariant& value, i
         const QString text = value.toString();
         if (text == data(index, Qt::EditRole).toString())
             return true;
+        if (m_editHandler) {
+            m_editHandler(row, col, text, role);
+            return true;
+        }
         m_sheet->setText(row, col, text);
     } else if (role == Qt::CheckStateRole) {
         const bool on = value.toInt() == Qt::Checked;
         if (data(index, Qt::CheckStateRole).isValid() && on == m_sheet->isChecked(row, col))
             return true;
+        if (m_editHandler) {
+            m_editHandler(row, col, on ? int(Qt::Checked) : int(Qt::Unchecked), role);
+            return true;
+        }
         m_sheet->setChecked(row, col, on ? 1 : (m_checkBoxesByCell ? 2 : 0));
     } else {
         return false;

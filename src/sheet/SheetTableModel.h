@@ -37,6 +37,12 @@ public:
      *  stored). */
     using EditTextSource = std::function<QString(int row, int col)>;
     void setEditTextSource(EditTextSource source) { m_editText = std::move(source); }
+    /** What stores an in-place edit of sheet cell (row, col) instead of the model: the
+     *  edited text (Qt::EditRole) or check state (Qt::CheckStateRole), already known to
+     *  differ from the cell's. With one set, the model changes nothing itself and sends
+     *  no cellEdited() (the editing commands record an undo step and store the value). */
+    using EditHandler = std::function<void(int row, int col, const QVariant& value, int role)>;
+    void setEditHandler(EditHandler handler) { m_editHandler = std::move(handler); }
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
@@ -49,7 +55,7 @@ public:
     static Qt::Alignment alignmentFlags(int code, bool numeric);
 
 signals:
-    /** The user finished an in-place edit of sheet cell (row, col). */
+    /** The user finished an in-place edit of sheet cell (row, col) (without an edit handler). */
     void cellEdited(int row, int col);
     /** Row heights changed for sheet rows first .. last. */
     void rowHeightsChanged(int first, int last);
@@ -58,6 +64,7 @@ private:
     RecordSheet* m_sheet;
     bool m_checkBoxesByCell = false;
     EditTextSource m_editText;
+    EditHandler m_editHandler;
 };
 
 } // namespace quillon

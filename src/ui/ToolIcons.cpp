@@ -92,6 +92,26 @@ QIcon glyph(const QString& key)
             p.drawLine(QPointF(10, 15), QPointF(22, 15));
             p.drawLine(QPointF(10, 21), QPointF(22, 21));
         });
+    if (key == QLatin1String("Undo") || key == QLatin1String("Redo")) {
+        const bool undo = key == QLatin1String("Undo");
+        return drawn([undo](QPainter& p) {
+            // A curved arrow: back to the left for Undo, on to the right for Redo.
+            if (!undo) {
+                p.translate(kSize, 0);
+                p.scale(-1, 1);
+            }
+            QPainterPath curve;
+            curve.moveTo(9, 12);
+            curve.cubicTo(22, 6, 31, 16, 24, 26);
+            p.drawPath(curve);
+            QPainterPath head;
+            head.moveTo(4, 12);
+            head.lineTo(12, 6);
+            head.lineTo(12, 18);
+            head.closeSubpath();
+            p.fillPath(head, QColor(0x30, 0x30, 0x30));
+        });
+    }
     if (key == QLatin1String("Find"))
         return drawn([](QPainter& p) {
             p.drawEllipse(QRectF(5, 5, 15, 15));
@@ -194,6 +214,8 @@ constexpr ThemeEntry kThemed[] = {
     {"Cut", "edit-cut", QStyle::SP_CustomBase},
     {"Copy", "edit-copy", QStyle::SP_CustomBase},
     {"Paste", "edit-paste", QStyle::SP_CustomBase},
+    {"Undo", "edit-undo", QStyle::SP_CustomBase},
+    {"Redo", "edit-redo", QStyle::SP_CustomBase},
     {"Find", "edit-find", QStyle::SP_CustomBase},
     {"Bold", "format-text-bold", QStyle::SP_CustomBase},
     {"Italic", "format-text-italic", QStyle::SP_CustomBase},

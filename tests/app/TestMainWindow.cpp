@@ -297,7 +297,7 @@ private slots:
     void hiddenEntriesExistHidden()
     {
         auto w = makeWindow();
-        for (const char* name : {"mnuUndoEdit", "mnuInsertCol", "mnuDeleteCol", "mnuEditColAttr", "mnuEditColTitle",
+        for (const char* name : {"mnuInsertCol", "mnuDeleteCol", "mnuEditColAttr", "mnuEditColTitle",
                                  "mnuColDataType", "mnuColFormat", "mnuColAlign", "mnuPrintSheet", "mnuPrintOptions",
                                  "mnuPreview", "mnuFile1", "mnuFile4", "mnuSendMail", "mnuDisclaimer", "mnuDragDrop",
                                  "tb0.Spare"}) {
