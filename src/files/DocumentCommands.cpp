@@ -2,6 +2,7 @@
 
 #include "shell/AppPaths.h"
 #include "shell/MainModel.h"
+#include "edit/SheetSteps.h"
 #include "files/DeviceStreams.h"
 #include "files/NativeGridFormat.h"
 #include "sheet/RecordSheet.h"
@@ -256,6 +257,7 @@ void DocumentCommands::newDocument()
     doc.setSortedColumn(-1);
     doc.MakeModified(false);
     doc.resizeComboLists(false);
+    m_model.history().clear();
     emit documentReplaced();
 }
 
@@ -334,6 +336,7 @@ void DocumentCommands::replaceDocument(const QString& path, int documentType)
     applyRowMode();
     doc.MakeModified(false);
     doc.resizeComboLists(false);
+    m_model.history().clear();
     emit documentReplaced();
 }
 
@@ -432,8 +435,20 @@ void DocumentCommands::mergeStaging()
     Document& doc = m_model.document();
     RecordSheet& sheet = doc.sheet();
     const int before = sheet.rows();
+    // One step to undo: the columns the file adds, the titles it fills in and the
+    // records, kept by where they start.
+    UndoScope step(m_model, QStringLiteral("Append"));
+    if (sheet.cols() < m_staging->cols()) {
+        const int oldCols = sheet.cols();
+        sheet.setCols(m_staging->cols());
+        step.add<InsertColumnsPart>(sheet, oldCols, sheet.cols() - oldCols);
+    }
+    if (sheet.cols() > 0)
+        step.keepCells({0, 0, 0, sheet.cols() - 1}, CellSnapshot::Texts);
     const int first = appendRecords(sheet, *m_staging);
     m_staging.reset();
+    if (first >= 0)
+        step.add<AppendRowsPart>(sheet, first);
     if (sheet.rows() > before)
         sheet.selectBlock(first, 0, sheet.rows() - 1, sheet.cols() - 1);
     m_model.fa_Click();
@@ -465,6 +480,7 @@ void DocumentCommands::save(const Then& then)
                                          "data as a RichText Vantry file format."),
                           Platform::Ok, Platform::Information);
                       m_model.document().MakeModified(false);
+                      m_model.history().markSaved();
                   }
                   then(ok);
               });
@@ -481,8 +497,10 @@ void DocumentCommands::save(const Then& then)
         }
     }
     write(name, FormatNative, QStringLiteral("Save"), [this, then](bool ok) {
-        if (ok)
+        if (ok) {
             m_model.document().MakeModified(false);
+            m_model.history().markSaved();
+        }
         then(ok);
     });
 }
@@ -532,6 +550,7 @@ void DocumentCommands::saveAs(int format, const Then& then)
                 d.setDocumentType(Document::Native);
             }
             d.MakeModified(false);
+            m_model.history().markSaved();
         }
         then(ok);
     });

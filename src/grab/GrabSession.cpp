@@ -63,7 +63,8 @@ BuiltInSites BuiltInSites::fromSettings(const SettingsStore& settings)
 }
 
 GrabSession::GrabSession(MainModel& model, BrowserControl& browser, QObject* parent)
-    : QObject(parent), m_model(model), m_browser(browser), m_runner(model.sheet(), m_fetcher)
+    : QObject(parent), m_model(model), m_browser(browser), m_runner(model.sheet(), m_fetcher),
+      m_undo(model, [](int records) { return QStringLiteral("Grab (%1 records)").arg(records); })
 {
     m_timer1.setInterval(200);
     connect(&m_timer1, &QTimer::timeout, this, &GrabSession::Timer1_Timer);
@@ -429,6 +430,7 @@ void GrabSession::Grab()
 
 void GrabSession::prepareSheet()
 {
+    m_undo.beforeRows();
     Document& document = m_model.document();
     if (!document.ClearBeforeGrab())
         return;
@@ -440,12 +442,13 @@ void GrabSession::prepareSheet()
         for (int r = 1; r < sheet.rows() && blank; ++r)
             blank = sheet.isCellEmpty(r, c);
     if (blank)
-        sheet.setRows(1);
+        m_undo.dropRecords(); // the records are dropped, as part of the grab's step
     document.setClearBeforeGrab(false);
 }
 
 void GrabSession::pageGrabbed()
 {
+    m_undo.afterRows();
     emit topRowRequested(m_model.sheet().rows() - 1);
     m_model.fa_Click();
 }
@@ -453,6 +456,7 @@ void GrabSession::pageGrabbed()
 void GrabSession::finishGrab()
 {
     m_model.document().MarkEdited(true);
+    m_undo.end();
     setEnabled(kStartGrab, true);
     setEnabled(kBack, true);
     setEnabled(kForward, true);
@@ -479,6 +483,7 @@ void GrabSession::grabFailed(int page, const QString& /*address*/, const QString
     const QString status = QStringLiteral(" Page %1 failed: %2").arg(page + 1).arg(error);
     m_timer1.stop();
     m_model.document().MarkEdited(true);
+    m_undo.end();
     setEnabled(kStartGrab, true);
     setEnabled(kBack, true);
     setEnabled(kForward, true);
@@ -504,6 +509,7 @@ void GrabSession::grabStopped()
 {
     m_timer1.stop();
     m_model.document().MarkEdited(true);
+    m_undo.end();
     m_model.fa_Click();
     emit grabEnded();
 }

@@ -5,6 +5,7 @@
 #include "grab/PageFetcher.h"
 #include "grab/SampleDirectory.h"
 #include "grab/SiteCatalog.h"
+#include "edit/SheetSteps.h"
 
 #include <QObject>
 #include <QString>
@@ -156,6 +157,8 @@ private:
     int m_hint = HintBrowse;
     QTimer m_timer1;
     bool m_busy = false;
+    /** A grab is one step to undo, whatever its pages. */
+    AppendingStep m_undo;
 
     // The listing count lookup of the address box: a wait for the address to settle,
     // then one download.

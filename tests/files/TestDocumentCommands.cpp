@@ -5,6 +5,7 @@
 #include "files/NativeGridFormat.h"
 #include "files/Xxh64.h"
 #include "testsupport/AllocationFailure.h"
+#include "testsupport/SheetState.h"
 #include "testsupport/TestPlatform.h"
 
 #include <QFile>
@@ -936,6 +937,98 @@ private slots:
         } else {
             QCOMPARE(sheet().rows(), 20001);
         }
+    }
+
+    // ---- the undo history ------------------------------------------------------------------
+
+    void appendIsOneStepToUndo_data()
+    {
+        QTest::addColumn<int>("fileCols");
+        QTest::addColumn<bool>("named");
+        QTest::newRow("3 columns into 10, untitled") << 3 << false;
+        QTest::newRow("12 columns into 10, untitled") << 12 << false;
+        QTest::newRow("3 columns into 10, named") << 3 << true;
+        QTest::newRow("12 columns into 10, named") << 12 << true;
+    }
+    void appendIsOneStepToUndo()
+    {
+        QFETCH(int, fileCols);
+        QFETCH(bool, named);
+        if (named)
+            openNamed(makeNative(QStringLiteral("mine.vty"), 10, 6, {QStringLiteral("Name")}));
+        sheet().setTitle(9, QString());
+        sheet().setRowHeight(2, 480);
+        const QString file = makeNative(QStringLiteral("add.vty"), fileCols, 4);
+        const SheetState before = SheetState::of(*m_model);
+        platform().openAnswers.enqueue(file);
+        m_commands->Append();
+        const SheetState after = SheetState::of(*m_model);
+        QCOMPARE(after.rows, before.rows + 4);
+        QCOMPARE(m_model->history().undoText(), QStringLiteral("Append"));
+        m_model->history().undo();
+        QUILLON_COMPARE_STATE(SheetState::of(*m_model), before);
+        m_model->history().redo();
+        QUILLON_COMPARE_STATE(SheetState::of(*m_model), after);
+    }
+
+    void newAndOpenStartAFreshHistory()
+    {
+        const QString file = makeNative(QStringLiteral("add.vty"), 3, 4);
+        platform().openAnswers.enqueue(file);
+        m_commands->Append();
+        QVERIFY(m_model->history().canUndo());
+        m_commands->New(); // Append leaves an untitled document unmarked: no prompt
+        QVERIFY(platform().messages.isEmpty());
+        QVERIFY(!m_model->history().canUndo());
+        QVERIFY(!m_model->commands().isEnabled(QStringLiteral("mnuUndoEdit")));
+        platform().openAnswers.enqueue(file);
+        m_commands->Append();
+        QVERIFY(m_model->history().canUndo());
+        openNamed(file);
+        QVERIFY(!m_model->history().canUndo());
+        QVERIFY(!m_model->history().canRedo());
+        QCOMPARE(m_model->commands().caption(QStringLiteral("mnuUndoEdit")), QStringLiteral("&Undo Edit"));
+    }
+
+    void saveIsWhereUndoClearsTheMark()
+    {
+        const QString file = makeNative(QStringLiteral("mine.vty"), 3, 4);
+        openNamed(file);
+        platform().openAnswers.enqueue(makeNative(QStringLiteral("add.vty"), 3, 2));
+        m_commands->Append();
+        QVERIFY(doc().IsModified());
+        QVERIFY(doc().isSaveEnabled());
+        m_commands->Save();
+        QVERIFY(!doc().IsModified());
+        m_model->history().undo(); // the file has the appended records: this differs from it
+        QCOMPARE(sheet().rows(), 5);
+        QVERIFY(doc().IsModified());
+        QVERIFY(doc().isSaveEnabled());
+        QVERIFY(m_model->commands().isEnabled(QStringLiteral("mnuSave")));
+        m_model->history().redo(); // back to what was saved
+        QVERIFY(!doc().IsModified());
+        QVERIFY(!m_model->commands().isEnabled(QStringLiteral("mnuSave")));
+    }
+
+    void nothingIsUndoneWhileTheSheetIsWritten()
+    {
+        const QString file = makeNative(QStringLiteral("big.vty"), 3, 20000);
+        openNamed(file);
+        platform().openAnswers.enqueue(makeNative(QStringLiteral("add.vty"), 3, 2));
+        m_commands->Append();
+        QVERIFY(m_model->commands().isEnabled(QStringLiteral("mnuUndoEdit")));
+        m_commands->setBackgroundThreshold(1000);
+        m_commands->Save();
+        QVERIFY(m_commands->isBusy());
+        QVERIFY(!m_model->history().canUndo());
+        QVERIFY(!m_model->commands().isEnabled(QStringLiteral("mnuUndoEdit")));
+        QVERIFY(!m_model->commands().isEnabled(QStringLiteral("tb0.Undo")));
+        m_model->history().undo();
+        QCOMPARE(sheet().rows(), 20003);
+        QTRY_VERIFY(!m_commands->isBusy());
+        QVERIFY(m_model->commands().isEnabled(QStringLiteral("mnuUndoEdit")));
+        m_model->history().undo();
+        QCOMPARE(sheet().rows(), 20001);
     }
 };
 

@@ -1,4 +1,5 @@
 #include "LocalHttpServer.h"
+#include "testsupport/SheetState.h"
 #include "testsupport/TestPlatform.h"
 
 #include "shell/AppPaths.h"
@@ -6,6 +7,7 @@
 #include "shell/SettingsStore.h"
 #include "grab/BrowserControl.h"
 #include "grab/GrabSession.h"
+#include "edit/EditCommands.h"
 
 #include <QFile>
 #include <QSignalSpy>
@@ -604,6 +606,69 @@ private slots:
         QFETCH(int, ms);
         m_settings->WriteSettingText(QStringLiteral("GrabDelay"), text);
         QCOMPARE(m_session->grabDelay(), ms);
+    }
+
+    // ---- undo ----------------------------------------------------------------------------
+
+    void grabIsOneStepWhateverItsPages_data()
+    {
+        QTest::addColumn<bool>("clearBeforeGrab");
+        QTest::newRow("into a new document") << true;
+        QTest::newRow("below records") << false;
+    }
+    void grabIsOneStepWhateverItsPages()
+    {
+        QFETCH(bool, clearBeforeGrab);
+        m_model->document().setClearBeforeGrab(clearBeforeGrab);
+        if (!clearBeforeGrab)
+            m_model->sheet().setText(3, 0, QStringLiteral("already here"));
+        m_model->sheet().setRowHeight(4, 480);
+        m_model->history().clear();
+        const QString root = chooseSample("Sample Directory (site A rules)");
+        browseAndWait(root + QStringLiteral("/a/results?cat=Florists&city=&state=&per=5"));
+        const SheetState before = SheetState::of(*m_model);
+        grabAndWait();
+        QVERIFY(m_session->runner().pageCount() >= 3);
+        const SheetState after = SheetState::of(*m_model);
+        const int grabbed = m_model->sheet().rows() - (clearBeforeGrab ? 1 : 21);
+        QCOMPARE(grabbed, m_session->runner().listingCount());
+        QCOMPARE(m_model->history().count(), 1);
+        QCOMPARE(m_model->history().undoText(), QStringLiteral("Grab (%1 records)").arg(grabbed));
+        m_model->history().undo();
+        QUILLON_COMPARE_STATE(SheetState::of(*m_model), before);
+        m_model->history().redo();
+        QUILLON_COMPARE_STATE(SheetState::of(*m_model), after);
+        m_model->history().undo();
+        QUILLON_COMPARE_STATE(SheetState::of(*m_model), before);
+    }
+
+    void anEditDuringAGrabComesBetweenItsSteps()
+    {
+        m_settings->WriteSettingText(QStringLiteral("GrabDelay"), QStringLiteral("50"));
+        EditCommands edit(*m_model);
+        m_model->history().clear();
+        const QString root = chooseSample("Sample Directory (site A rules)");
+        browseAndWait(root + QStringLiteral("/a/results?cat=Florists&city=&state=&per=4"));
+        const SheetState before = SheetState::of(*m_model);
+        QSignalSpy ended(m_session, &GrabSession::grabEnded);
+        QSignalSpy pages(&m_session->runner(), &GrabRunner::pageGrabbed);
+        m_session->Grab();
+        QVERIFY(pages.wait(10000));
+        const int firstPage = m_model->sheet().recordCount();
+        QCOMPARE(m_model->history().undoText(), QStringLiteral("Grab (%1 records)").arg(firstPage));
+        // The user sorts what came so far while the grab goes on.
+        edit.sortByTitle(0);
+        QVERIFY(ended.wait(30000));
+        const int records = m_model->sheet().recordCount();
+        QVERIFY(records > firstPage);
+        QCOMPARE(m_model->history().count(), 3);
+        QCOMPARE(m_model->history().undoText(), QStringLiteral("Grab (%1 records)").arg(records - firstPage));
+        m_model->history().undo();
+        QCOMPARE(m_model->sheet().recordCount(), firstPage);
+        QCOMPARE(m_model->history().undoText(), QStringLiteral("Sort"));
+        m_model->history().undo();
+        m_model->history().undo();
+        QUILLON_COMPARE_STATE(SheetState::of(*m_model), before);
     }
 };
 

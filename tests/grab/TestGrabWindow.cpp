@@ -1,4 +1,5 @@
 #include "LocalHttpServer.h"
+#include "testsupport/SheetState.h"
 #include "testsupport/TestPlatform.h"
 #include "testsupport/WidgetTestMain.h"
 
@@ -10,9 +11,11 @@
 #include "grab/GrabSession.h"
 #include "grab/SiteCatalog.h"
 #include "grab/SiteOrder.h"
+#include "ui/SheetView.h"
 
 #include <QAction>
 #include <QComboBox>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QSignalSpy>
@@ -352,6 +355,108 @@ private slots:
         m_window->action(QStringLiteral("mnuFileB_back"))->trigger();
         m_window->action(QStringLiteral("mnuFileB_forward"))->trigger();
         QVERIFY(m_platform.messages.isEmpty());
+    }
+
+    void fourUndosTakeBackSortDuplicatesPasteAndGrab()
+    {
+        // Three result pages of site A with two listings each, the last without a next link.
+        const auto resultPage = [](int page, const QByteArray& next) {
+            QByteArray body = "<p>1 to 2 of <b>6</b> listings</p>";
+            for (int i = 1; i <= 2; ++i)
+                body += "<div class=\"listing\"><h3 class=\"name\">Grabbed " + QByteArray::number(page * 10 + i)
+                    + "</h3></div><!-- listing -->";
+            if (!next.isEmpty())
+                body += "<a class=\"next\" href=\"" + next + "\">Next</a>";
+            return body;
+        };
+        LocalHttpServer server([&](const LocalHttpServer::Request& r) {
+            const QByteArray first = "/a/results?cat=Florists&city=&state=";
+            if (r.target == first)
+                return LocalHttpServer::page(resultPage(1, "/a/results?cat=Florists&amp;city=&amp;state=&amp;page=2"));
+            if (r.target == first + "&page=2")
+                return LocalHttpServer::page(resultPage(2, "/a/results?cat=Florists&amp;city=&amp;state=&amp;page=3"));
+            if (r.target == first + "&page=3")
+                return LocalHttpServer::page(resultPage(3, QByteArray()));
+            return LocalHttpServer::status(404);
+        });
+        m_settings->WriteSettingText(QStringLiteral("BuiltInSiteABase"), server.root());
+        QVERIFY(browserSettled());
+        m_window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+
+        // The user's list, as opened from a file: forty records, some of them alike, one
+        // cell bold and one row raised.
+        MainModel& model = m_window->model();
+        RecordSheet& s = model.sheet();
+        s.setRows(41);
+        for (int r = 1; r <= 40; ++r) {
+            const int n = (r * 7) % 31;
+            s.setText(r, 0, QStringLiteral("Name %1").arg(n, 2, 10, QLatin1Char('0')));
+            s.setText(r, 1, QStringLiteral("%1 Elm St").arg(n * 3));
+            s.setText(r, 2, n % 2 ? QStringLiteral("Austin") : QStringLiteral("Boston"));
+        }
+        s.setFontFlag({5, 0, 5, 0}, CellStyle::Bold, true);
+        s.setRowHeight(9, 480);
+        model.document().setDocumentName(m_dir->filePath(QStringLiteral("florists.vty")));
+        model.document().setClearBeforeGrab(false);
+        model.document().MakeModified(false);
+        model.history().clear();
+        model.setCurrentPage(MainModel::ResultsPage);
+        SheetView* fa = m_window->sheetView();
+        fa->setFocus();
+        s.setCurrentCell(1, 0);
+        const SheetState before = SheetState::of(model);
+
+        // Sort by the street: a click on its title.
+        QHeaderView* header = fa->horizontalHeader();
+        QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
+                          QPoint(header->sectionViewportPosition(1) + 5, header->height() / 2));
+        QCOMPARE(s.style(0, 1).picture, uint8_t(PictureUp));
+        // Delete Duplicates.
+        m_platform.messageAnswers.enqueue(Platform::Yes);
+        QTest::keyClick(fa, Qt::Key_D, Qt::ControlModifier);
+        const int left = s.recordCount();
+        QVERIFY(left < 40 && left >= 24);
+        // Paste over twenty records.
+        const auto click = [fa](int row, Qt::KeyboardModifiers modifiers) {
+            fa->scrollTo(fa->model()->index(row - 1, 0));
+            QTest::mouseClick(fa->viewport(), Qt::LeftButton, modifiers,
+                              fa->visualRect(fa->model()->index(row - 1, 0)).center());
+        };
+        click(3, {});
+        click(22, Qt::ShiftModifier);
+        QCOMPARE(s.selectedRowCount(), 20);
+        QStringList lines;
+        for (int i = 1; i <= 20; ++i)
+            lines << QStringLiteral("Pasted %1\t%1 Oak Ave\tDenver").arg(i);
+        m_platform.clipboard = lines.join(QStringLiteral("\r\n"));
+        QTest::keyClick(fa, Qt::Key_V, Qt::ControlModifier);
+        QCOMPARE(s.text(3, 0), QStringLiteral("Pasted 1"));
+        QCOMPARE(s.text(22, 2), QStringLiteral("Denver"));
+        // Grab three pages.
+        const QString page = server.url(QStringLiteral("/a/results?cat=Florists&city=&state="));
+        QSignalSpy evaluated(&session(), &GrabSession::addressEvaluated);
+        m_window->browser()->setUrl(QUrl(page));
+        QVERIFY(QTest::qWaitFor([&] { return m_window->addressBox()->text() == page; }, 30000));
+        QVERIFY(evaluated.wait(20000) || !evaluated.isEmpty());
+        QSignalSpy ended(&session(), &GrabSession::grabEnded);
+        m_window->action(QStringLiteral("tb1.StartGrab"))->trigger();
+        QVERIFY(ended.wait(30000));
+        QCOMPARE(panel(2), QStringLiteral(" Done"));
+        QCOMPARE(s.recordCount(), left + 6);
+        QCOMPARE(s.text(left + 6, 0), QStringLiteral("Grabbed 32"));
+        QCOMPARE(m_window->action(QStringLiteral("mnuUndoEdit"))->text(), QStringLiteral("&Undo Grab (6 records)"));
+
+        // Four times Ctrl+Z on the sheet: exactly the sheet before.
+        QCOMPARE(model.currentPage(), int(MainModel::ResultsPage));
+        m_window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+        fa->setFocus();
+        for (int i = 0; i < 4; ++i)
+            QTest::keyClick(fa, Qt::Key_Z, Qt::ControlModifier);
+        QUILLON_COMPARE_STATE(SheetState::of(model), before);
+        QVERIFY(!m_window->action(QStringLiteral("mnuUndoEdit"))->isEnabled());
+        QVERIFY(!m_window->action(QStringLiteral("mnuSave"))->isEnabled());
     }
 };
 
