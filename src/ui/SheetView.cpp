@@ -4,7 +4,9 @@
 #include "sheet/SheetTableModel.h"
 #include "ui/Twips.h"
 
+#include <QAbstractItemDelegate>
 #include <QContextMenuEvent>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
@@ -73,6 +75,8 @@ SheetView::SheetView(RecordSheet* sheet, QWidget* parent)
     disconnect(horizontalHeader(), SIGNAL(sectionEntered(int)), this, SLOT(_q_selectColumn(int)));
     setWordWrap(false);
     setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
+    // Typing starts an edit; F2 is the window's (it shows and hides the form panel).
+    setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::AnyKeyPressed);
 
     // Connected before the model is set, so that these run ahead of the selection
     // model's own handling, which reports the selection of a half-changed model.
@@ -369,7 +373,93 @@ void SheetView::mouseDoubleClickEvent(QMouseEvent* event)
 
 void SheetView::keyPressEvent(QKeyEvent* event)
 {
+    const Qt::KeyboardModifiers modifiers = event->modifiers() & ~Qt::KeypadModifier;
+    if (state() != QAbstractItemView::EditingState) {
+        switch (event->key()) {
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+            if (modifiers == Qt::NoModifier || modifiers == Qt::ShiftModifier) {
+                moveByKey(modifiers == Qt::ShiftModifier ? Qt::Key_Up : Qt::Key_Down);
+                event->accept();
+                return;
+            }
+            break;
+        case Qt::Key_Delete:
+            if (modifiers == Qt::NoModifier) {
+                emit deletePressed();
+                event->accept();
+                return;
+            }
+            break;
+        case Qt::Key_Home:
+        case Qt::Key_End:
+            if (modifiers == Qt::ControlModifier) {
+                moveToRow(event->key() == Qt::Key_Home ? 0 : m_model->rowCount() - 1);
+                event->accept();
+                return;
+            }
+            break;
+        default:
+            break;
+        }
+    }
     asOneStep([&] { QTableView::keyPressEvent(event); });
+}
+
+void SheetView::moveByKey(int key)
+{
+    QKeyEvent move(QEvent::KeyPress, key, Qt::NoModifier);
+    asOneStep([&] { QTableView::keyPressEvent(&move); });
+}
+
+void SheetView::moveToRow(int modelRow)
+{
+    if (modelRow < 0 || m_model->columnCount() == 0)
+        return;
+    const QModelIndex current = currentIndex();
+    const QModelIndex to = m_model->index(modelRow, current.isValid() ? current.column() : 0);
+    const bool rows = m_sheet->selectionMode() == RecordSheet::SelectionMode::Rows;
+    asOneStep([&] {
+        selectionModel()->setCurrentIndex(
+            to, QItemSelectionModel::ClearAndSelect | (rows ? QItemSelectionModel::Rows : QItemSelectionModel::NoUpdate));
+    });
+    scrollTo(to);
+}
+
+bool SheetView::eventFilter(QObject* watched, QEvent* event)
+{
+    // An editor's Enter and Tab store the edit and move on as in a spreadsheet; Escape
+    // and everything else stay the editor's and its delegate's.
+    auto* editor = qobject_cast<QWidget*>(watched);
+    if (event->type() == QEvent::KeyPress && editor && state() == QAbstractItemView::EditingState &&
+        editor->parentWidget() == viewport()) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        const Qt::KeyboardModifiers modifiers = key->modifiers() & ~Qt::KeypadModifier;
+        int move = 0;
+        switch (key->key()) {
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+            if (modifiers == Qt::NoModifier || modifiers == Qt::ShiftModifier)
+                move = modifiers == Qt::ShiftModifier ? Qt::Key_Up : Qt::Key_Down;
+            break;
+        case Qt::Key_Tab:
+            if (modifiers == Qt::NoModifier)
+                move = Qt::Key_Tab;
+            break;
+        case Qt::Key_Backtab:
+            move = Qt::Key_Backtab;
+            break;
+        default:
+            break;
+        }
+        if (move != 0) {
+            commitData(editor);
+            closeEditor(editor, QAbstractItemDelegate::NoHint);
+            moveByKey(move);
+            return true;
+        }
+    }
+    return QTableView::eventFilter(watched, event);
 }
 
 void SheetView::mouseReleaseEvent(QMouseEvent* event)
@@ -403,9 +493,20 @@ void SheetView::commitOpenEdit()
 
 bool SheetView::edit(const QModelIndex& index, EditTrigger trigger, QEvent* event)
 {
-    if (index.isValid() && index.column() < m_firstEditableColumn)
+    QModelIndex target = index;
+    if (target.isValid() && target.column() < m_firstEditableColumn) {
+        // Typing on a title of the form panel edits the value beside it.
+        if (trigger != AnyKeyPressed)
+            return false;
+        target = target.siblingAtColumn(m_firstEditableColumn);
+    }
+    if (!QTableView::edit(target, trigger, event))
         return false;
-    return QTableView::edit(index, trigger, event);
+    if (QWidget* editor = indexWidget(target)) {
+        editor->removeEventFilter(this);
+        editor->installEventFilter(this);
+    }
+    return true;
 }
 
 } // namespace quillon

@@ -30,6 +30,11 @@ protected:
  * one free block. The sheet's cursor is the anchor of the selection (where it was
  * started), the view's current index its moving end (the sheet's rowSel/colSel).
  * Everything works on ranges, so a sheet of millions of rows costs nothing per row.
+ *
+ * Keys as in a spreadsheet: typing on a cell starts editing it with that character;
+ * Enter stores the edit and moves down, Tab right, Shift+Enter and Shift+Tab back;
+ * Escape drops the edit; Enter with no edit open moves down too; Ctrl+Home and
+ * Ctrl+End go to the first and last record; Delete is told by deletePressed().
  */
 class SheetView : public QTableView
 {
@@ -69,6 +74,8 @@ signals:
     void focusEntered();
     /** The right mouse button was released over the view (or the menu key pressed). */
     void contextMenuWanted(const QPoint& globalPos);
+    /** The Delete key was pressed with no editor open. */
+    void deletePressed();
 
 protected:
     void focusInEvent(QFocusEvent* event) override;
@@ -79,6 +86,7 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
     bool edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void viewSelectionChanged();
@@ -89,6 +97,10 @@ private:
     void applySelectionBehaviour();
     void structureAboutToChange();
     void structureChanged(bool columns, bool rows);
+    /** Runs the view's own handling of @p key, as if pressed with no modifier. */
+    void moveByKey(int key);
+    /** Ctrl+Home, Ctrl+End: the first or last record, in the current column. */
+    void moveToRow(int modelRow);
 
     RecordSheet* m_sheet;
     SheetTableModel* m_model;

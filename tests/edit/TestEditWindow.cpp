@@ -29,6 +29,7 @@
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QToolBar>
 #include <QToolButton>
 
 using namespace quillon;
@@ -936,6 +937,322 @@ private slots:
         QCOMPARE(m_platform->busyDepth, 0);
         QCOMPARE(s.style(0, 0).picture, uint8_t(PictureUp));
         QVERIFY(s.text(1, 0) <= s.text(2, 0));
+    }
+
+    // ---- spreadsheet keys -------------------------------------------------------------------------
+
+    /** The sheet's cursor as the view shows it: its current cell, in sheet rows. */
+    static std::pair<int, int> viewCell(SheetView* view)
+    {
+        const QModelIndex at = view->currentIndex();
+        return {at.row() + 1, at.column()};
+    }
+
+    void typingStartsAnEditWithThatCharacter_data()
+    {
+        QTest::addColumn<bool>("block");
+        QTest::newRow("Block & Edit mode") << true;
+        QTest::newRow("Row mode") << false;
+    }
+    void typingStartsAnEditWithThatCharacter()
+    {
+        QFETCH(bool, block);
+        auto w = makeWindow();
+        RecordSheet& s = w->model().sheet();
+        fill(s, 5);
+        w->model().setMouseMode(block);
+        SheetView* fa = w->sheetView();
+        fa->setFocus();
+        clickCell(fa, 2, 1);
+        QTest::keyClick(fa, 'M');
+        QLineEdit* editor = openEditor(*fa);
+        QVERIFY(editor);
+        QCOMPARE(editor->text(), QStringLiteral("M")); // the character replaces the text
+        QTest::keyClicks(editor, QStringLiteral("ia"));
+        QTest::keyClick(editor, Qt::Key_Return);
+        QVERIFY(!openEditor(*fa));
+        QCOMPARE(s.text(2, 1), QStringLiteral("Mia"));
+        QCOMPARE(viewCell(fa), std::make_pair(3, 1)); // Enter moved down
+        QCOMPARE(s.currentRow(), 3);
+        QCOMPARE(w->statusPanel(MainModel::RecordPanel)->text(), QStringLiteral("3 / 5"));
+        QVERIFY(w->model().document().IsModified());
+        QCOMPARE(w->action(QStringLiteral("mnuUndoEdit"))->text(), QStringLiteral("&Undo Edit"));
+        QVERIFY(w->action(QStringLiteral("mnuUndoEdit"))->isEnabled());
+    }
+
+    void keysEndingAnEditMoveOn_data()
+    {
+        QTest::addColumn<int>("key");
+        QTest::addColumn<int>("modifiers");
+        QTest::addColumn<int>("row");
+        QTest::addColumn<int>("col");
+        QTest::newRow("Enter: down") << int(Qt::Key_Return) << int(Qt::NoModifier) << 4 << 2;
+        QTest::newRow("keypad Enter: down") << int(Qt::Key_Enter) << int(Qt::KeypadModifier) << 4 << 2;
+        QTest::newRow("Shift+Enter: up") << int(Qt::Key_Return) << int(Qt::ShiftModifier) << 2 << 2;
+        QTest::newRow("Tab: right") << int(Qt::Key_Tab) << int(Qt::NoModifier) << 3 << 3;
+        QTest::newRow("Shift+Tab: left") << int(Qt::Key_Backtab) << int(Qt::ShiftModifier) << 3 << 1;
+    }
+    void keysEndingAnEditMoveOn()
+    {
+        QFETCH(int, key);
+        QFETCH(int, modifiers);
+        QFETCH(int, row);
+        QFETCH(int, col);
+        auto w = makeWindow();
+        RecordSheet& s = w->model().sheet();
+        fill(s, 5);
+        w->model().setMouseMode(true);
+        SheetView* fa = w->sheetView();
+        fa->setFocus();
+        clickCell(fa, 3, 2);
+        QTest::keyClick(fa, 'Q');
+        QLineEdit* editor = openEditor(*fa);
+        QVERIFY(editor);
+        QTest::keyClick(editor, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+        QVERIFY(!openEditor(*fa)); // stored and closed, no editor opened at the next cell
+        QCOMPARE(s.text(3, 2), QStringLiteral("Q"));
+        QCOMPARE(viewCell(fa), std::make_pair(row, col));
+        QCOMPARE(s.currentRow(), row);
+        QCOMPARE(s.currentCol(), col);
+        QCOMPARE(w->model().history().count(), 1);
+    }
+
+    void escapeDropsTheEdit()
+    {
+        auto w = makeWindow();
+        RecordSheet& s = w->model().sheet();
+        fill(s, 5);
+        SheetView* fa = w->sheetView();
+        fa->setFocus();
+        clickCell(fa, 3, 2);
+        QTest::keyClick(fa, 'Q');
+        QLineEdit* editor = openEditor(*fa);
+        QVERIFY(editor);
+        QTest::keyClick(editor, Qt::Key_Escape);
+        QTRY_VERIFY(!openEditor(*fa));
+        QCOMPARE(s.text(3, 2), QStringLiteral("r3c2"));
+        QCOMPARE(viewCell(fa), std::make_pair(3, 2));
+        QVERIFY(!w->model().history().canUndo());
+        QVERIFY(!w->action(QStringLiteral("mnuUndoEdit"))->isEnabled());
+    }
+
+    void enterWithNoEditOpenMovesToo()
+    {
+        auto w = makeWindow();
+        RecordSheet& s = w->model().sheet();
+        fill(s, 5);
+        SheetView* fa = w->sheetView();
+        fa->setFocus();
+        clickCell(fa, 3, 2);
+        QTest::keyClick(fa, Qt::Key_Return);
+        QCOMPARE(viewCell(fa), std::make_pair(4, 2));
+        QTest::keyClick(fa, Qt::Key_Return, Qt::ShiftModifier);
+        QTest::keyClick(fa, Qt::Key_Return, Qt::ShiftModifier);
+        QCOMPARE(viewCell(fa), std::make_pair(2, 2));
+        QCOMPARE(s.currentRow(), 2);
+        QVERIFY(!openEditor(*fa));
+    }
+
+    void deleteKeyClearsTheSelectionAsOneStep_data()
+    {
+        QTest::addColumn<bool>("block");
+        QTest::newRow("a block") << true;
+        QTest::newRow("selected rows") << false;
+    }
+    void deleteKeyClearsTheSelectionAsOneStep()
+    {
+        QFETCH(bool, block);
+        auto w = makeWindow();
+        RecordSheet& s = w->model().sheet();
+        fill(s, 5);
+        w->model().setMouseMode(block);
+        SheetView* fa = w->sheetView();
+        fa->setFocus();
+        clickCell(fa, 2, 1);
+        clickCell(fa, 3, 2, Qt::ShiftModifier);
+        QTest::keyClick(fa, Qt::Key_Delete);
+        QCOMPARE(s.text(2, 1), QString());
+        QCOMPARE(s.text(3, 2), QString());
+        QCOMPARE(s.text(2, 0).isEmpty(), !block); // Row mode: the whole rows
+        QCOMPARE(s.text(4, 1), QStringLiteral("r4c1"));
+        QCOMPARE(w->model().history().count(), 1);
+        QCOMPARE(w->action(QStringLiteral("mnuUndoEdit"))->text(), QStringLiteral("&Undo Clear"));
+        QTest::keyClick(fa, Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(s.text(2, 1), QStringLiteral("r2c1"));
+        QCOMPARE(s.text(3, 2), QStringLiteral("r3c2"));
+        QCOMPARE(s.text(2, 0), QStringLiteral("r2c0"));
+    }
+
+    void ctrlHomeAndEndGoToTheFirstAndLastRecord()
+    {
+        auto w = makeWindow();
+        RecordSheet& s = w->model().sheet();
+        fill(s, 200);
+        SheetView* fa = w->sheetView();
+        fa->setFocus();
+        clickCell(fa, 3, 4);
+        QTest::keyClick(fa, Qt::Key_End, Qt::ControlModifier);
+        QCOMPARE(viewCell(fa), std::make_pair(200, 4));
+        QCOMPARE(s.currentRow(), 200);
+        QCOMPARE(w->statusPanel(MainModel::RecordPanel)->text(), QStringLiteral("200 / 200"));
+        QVERIFY(fa->viewport()->rect().contains(fa->visualRect(fa->currentIndex()).center()));
+        QTest::keyClick(fa, Qt::Key_Home, Qt::ControlModifier);
+        QCOMPARE(viewCell(fa), std::make_pair(1, 4));
+        QCOMPARE(s.currentRow(), 1);
+        QCOMPARE(w->statusPanel(MainModel::RecordPanel)->text(), QStringLiteral("1 / 200"));
+    }
+
+    void pageKeysMoveByAScreen()
+    {
+        auto w = makeWindow();
+        RecordSheet& s = w->model().sheet();
+        fill(s, 300);
+        SheetView* fa = w->sheetView();
+        fa->setFocus();
+        clickCell(fa, 1, 0);
+        const int onScreen = fa->viewport()->height() / fa->rowHeight(0);
+        QTest::keyClick(fa, Qt::Key_PageDown);
+        const int moved = s.currentRow() - 1;
+        QVERIFY2(moved >= onScreen - 2 && moved <= onScreen + 1, qPrintable(QString::number(moved)));
+        QCOMPARE(w->statusPanel(MainModel::RecordPanel)->text(), QStringLiteral("%1 / 300").arg(s.currentRow()));
+        QTest::keyClick(fa, Qt::Key_PageUp);
+        QCOMPARE(s.currentRow(), 1);
+    }
+
+    void f2StillShowsAndHidesTheFormPanel()
+    {
+        auto w = makeWindow();
+        RecordSheet& s = w->model().sheet();
+        fill(s, 5);
+        SheetView* fa = w->sheetView();
+        fa->setFocus();
+        clickCell(fa, 2, 1);
+        const bool shown = w->model().formPanelShown();
+        QTest::keyClick(fa, Qt::Key_F2);
+        QCOMPARE(w->model().formPanelShown(), !shown);
+        QVERIFY(!openEditor(*fa));
+        QTest::keyClick(fa, Qt::Key_F2);
+        QCOMPARE(w->model().formPanelShown(), shown);
+    }
+
+    void formPanelTypingAndEnter()
+    {
+        auto w = makeWindow();
+        RecordSheet& s = w->model().sheet();
+        fill(s, 5);
+        s.setCurrentCell(2, 0);
+        w->model().fa_Click();
+        SheetView* fb = w->formView();
+        fb->setFocus();
+        const QRect title = fb->visualRect(fb->model()->index(0, 0));
+        QTest::mouseClick(fb->viewport(), Qt::LeftButton, {}, title.center());
+        // Typing on the title "Name" edits its value.
+        QTest::keyClick(fb, 'Z');
+        QLineEdit* editor = openEditor(*fb);
+        QVERIFY(editor);
+        QTest::keyClicks(editor, QStringLiteral("oe"));
+        QTest::keyClick(editor, Qt::Key_Return);
+        QVERIFY(!openEditor(*fb));
+        QCOMPARE(s.text(2, 0), QStringLiteral("Zoe"));
+        QCOMPARE(fb->currentIndex().row(), 1); // the next field
+        QTest::keyClick(fb, 'E');
+        editor = openEditor(*fb);
+        QVERIFY(editor);
+        QTest::keyClicks(editor, QStringLiteral("lm St"));
+        QTest::keyClick(editor, Qt::Key_Return);
+        QCOMPARE(s.text(2, 1), QStringLiteral("Elm St"));
+        QCOMPARE(w->model().history().count(), 2);
+        trigger(*w, "mnuUndoEdit");
+        trigger(*w, "mnuUndoEdit");
+        QCOMPARE(s.text(2, 0), QStringLiteral("r2c0"));
+        QCOMPARE(s.text(2, 1), QStringLiteral("r2c1"));
+        QCOMPARE(fb->model()->index(0, 1).data().toString(), QStringLiteral("r2c0"));
+    }
+
+    // ---- undo and redo in the window ----------------------------------------------------------------
+
+    void undoAndRedoThroughTheirActions()
+    {
+        auto w = makeWindow();
+        RecordSheet& s = w->model().sheet();
+        fill(s, 6);
+        s.setText(1, 2, QStringLiteral("zz"));
+        w->model().history().clear();
+        QStringList before;
+        for (int r = 1; r <= 6; ++r)
+            before << s.text(r, 2);
+        QAction* undo = w->action(QStringLiteral("mnuUndoEdit"));
+        QAction* redo = w->action(QStringLiteral("mnuRedoEdit"));
+        QCOMPARE(undo->text(), QStringLiteral("&Undo Edit"));
+        QCOMPARE(redo->text(), QStringLiteral("&Redo"));
+        QVERIFY(!undo->isEnabled());
+        QVERIFY(!redo->isEnabled());
+        QVERIFY(undo->isVisible());
+
+        QHeaderView* header = w->sheetView()->horizontalHeader();
+        QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
+                          QPoint(header->sectionViewportPosition(2) + 5, header->height() / 2));
+        QCOMPARE(s.text(6, 2), QStringLiteral("zz"));
+        QCOMPARE(undo->text(), QStringLiteral("&Undo Sort"));
+        QCOMPARE(w->action(QStringLiteral("tb0.Undo"))->toolTip(), QStringLiteral("Undo Sort"));
+        QVERIFY(w->action(QStringLiteral("tb0.Undo"))->isEnabled());
+
+        SheetView* fa = w->sheetView();
+        fa->setFocus();
+        QTest::keyClick(fa, Qt::Key_Z, Qt::ControlModifier);
+        QStringList now;
+        for (int r = 1; r <= 6; ++r)
+            now << s.text(r, 2);
+        QCOMPARE(now, before);
+        QCOMPARE(s.style(0, 2).picture, uint8_t(PictureNone));
+        QCOMPARE(undo->text(), QStringLiteral("&Undo Edit"));
+        QCOMPARE(redo->text(), QStringLiteral("&Redo Sort"));
+        QTest::keyClick(fa, Qt::Key_Y, Qt::ControlModifier);
+        QCOMPARE(s.text(6, 2), QStringLiteral("zz"));
+        QCOMPARE(s.style(0, 2).picture, uint8_t(PictureUp));
+        trigger(*w, "tb0.Undo");
+        QCOMPARE(s.text(1, 2), QStringLiteral("zz"));
+        QTest::keyClick(fa, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+        QCOMPARE(s.text(6, 2), QStringLiteral("zz"));
+    }
+
+    void undoStandsOnTheEditMenuAndTheToolbar()
+    {
+        auto w = makeWindow();
+        QMenu* edit = w->menu(QStringLiteral("mnuEdit"));
+        const QList<QAction*> entries = edit->actions();
+        QCOMPARE(entries.value(0), w->action(QStringLiteral("mnuUndoEdit")));
+        QCOMPARE(entries.value(1), w->action(QStringLiteral("mnuRedoEdit")));
+        QVERIFY(entries.value(2)->isSeparator());
+        QCOMPARE(w->action(QStringLiteral("mnuUndoEdit"))->shortcut(), QKeySequence(QStringLiteral("Ctrl+Z")));
+        QCOMPARE(w->action(QStringLiteral("mnuRedoEdit"))->shortcuts(),
+                 (QList<QKeySequence>{QKeySequence(QStringLiteral("Ctrl+Y")), QKeySequence(QStringLiteral("Ctrl+Shift+Z"))}));
+        const QList<QAction*> tools = w->toolbar(0)->actions();
+        const qsizetype paste = tools.indexOf(w->action(QStringLiteral("tb0.Paste")));
+        QVERIFY(paste >= 0);
+        QCOMPARE(tools.value(paste + 1), w->action(QStringLiteral("tb0.Undo")));
+        QCOMPARE(tools.value(paste + 2), w->action(QStringLiteral("tb0.Redo")));
+        QCOMPARE(w->action(QStringLiteral("tb0.Undo"))->toolTip(), QStringLiteral("Undo"));
+    }
+
+    void undoCommitsAnEditStillOpen()
+    {
+        auto w = makeWindow();
+        RecordSheet& s = w->model().sheet();
+        fill(s, 3);
+        SheetView* fa = w->sheetView();
+        fa->setFocus();
+        clickCell(fa, 1, 1);
+        trigger(*w, "mnuDateTimeNow");
+        clickCell(fa, 2, 1);
+        QTest::keyClick(fa, 'k');
+        QVERIFY(openEditor(*fa));
+        trigger(*w, "tb0.Undo"); // the edit is stored as a step, and that step is undone
+        QVERIFY(!openEditor(*fa));
+        QCOMPARE(s.text(2, 1), QStringLiteral("r2c1"));
+        QCOMPARE(w->action(QStringLiteral("mnuRedoEdit"))->text(), QStringLiteral("&Redo Edit"));
+        QCOMPARE(w->action(QStringLiteral("mnuUndoEdit"))->text(), QStringLiteral("&Undo DateTime Stamp"));
+        QVERIFY(s.text(1, 1) != QStringLiteral("r1c1"));
     }
 };
 
