@@ -931,12 +931,20 @@ void EditCommands::editFormPanelCell(int fbRow, int col, const QVariant& value, 
 
 void EditCommands::undo()
 {
-    m_model.history().undo();
+    // The busy cursor, and the repaint before it, come before the step starts: nothing
+    // that the repaint lets run (a grab's next page) then comes into the middle of it.
+    // A step holds about four bytes for each cell or record it goes through, and each
+    // costs about what two cells of a sort do.
+    UndoHistory& history = m_model.history();
+    LongWork work(m_model.platform(), history.undoCost() / 2);
+    history.undo();
 }
 
 void EditCommands::redo()
 {
-    m_model.history().redo();
+    UndoHistory& history = m_model.history();
+    LongWork work(m_model.platform(), history.redoCost() / 2);
+    history.redo();
 }
 
 } // namespace quillon

@@ -1,7 +1,5 @@
 #include "edit/SheetSteps.h"
 
-#include "ui/LongWork.h"
-
 #include <algorithm>
 #include <exception>
 
@@ -53,19 +51,13 @@ void SheetStep::restore(const Where& w)
 
 void SheetStep::undo()
 {
-    {
-        LongWork work(m_model.platform(), memoryCost() / 4);
-        UndoStep::undo();
-    }
+    UndoStep::undo();
     restore(m_before);
 }
 
 void SheetStep::redo()
 {
-    {
-        LongWork work(m_model.platform(), memoryCost() / 4);
-        UndoStep::redo();
-    }
+    UndoStep::redo();
     restore(m_after);
 }
 

@@ -148,6 +148,18 @@ QString UndoHistory::redoText() const
     return i < m_stack.count() && holder(i)->m_step ? holder(i)->m_step->text() : QString();
 }
 
+qint64 UndoHistory::undoCost() const
+{
+    const int i = m_stack.index() - 1;
+    return i >= 0 ? holder(i)->m_cost : 0;
+}
+
+qint64 UndoHistory::redoCost() const
+{
+    const int i = m_stack.index();
+    return i < m_stack.count() ? holder(i)->m_cost : 0;
+}
+
 quint64 UndoHistory::lastStepSerial() const
 {
     const int i = m_stack.index();

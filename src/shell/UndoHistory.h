@@ -85,6 +85,9 @@ public:
     /** The text of the step Undo or Redo would take; empty when there is none. */
     QString undoText() const;
     QString redoText() const;
+    /** Bytes the step Undo or Redo would take holds; 0 when there is none. */
+    qint64 undoCost() const;
+    qint64 redoCost() const;
     /** The serial of the step Undo takes back next when nothing can be redone; 0 otherwise. */
     quint64 lastStepSerial() const;
     /** The last step grew (a grab's next page): its text and cost are read again, and

@@ -937,6 +937,13 @@ private slots:
         QCOMPARE(m_platform->busyDepth, 0);
         QCOMPARE(s.style(0, 0).picture, uint8_t(PictureUp));
         QVERIFY(s.text(1, 0) <= s.text(2, 0));
+        // Its undo is as long, and shows the busy cursor too.
+        const QString first = s.text(1, 0);
+        trigger(*w, "mnuUndoEdit");
+        QCOMPARE(m_platform->busyCalls, 2);
+        QCOMPARE(m_platform->busyDepth, 0);
+        QCOMPARE(s.text(1, 0), QString::number(7919 % 300'000));
+        QVERIFY(s.text(1, 0) != first);
     }
 
     // ---- spreadsheet keys -------------------------------------------------------------------------
