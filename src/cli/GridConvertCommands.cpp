@@ -21,6 +21,12 @@ int formatByName(const QString& name)
         return FormatComma;
     if (name == QLatin1String("tab") || name == QLatin1String("txt"))
         return FormatTab;
+    if (name == QLatin1String("csv-excel"))
+        return FormatSpreadsheetCsv;
+    if (name == QLatin1String("vcard") || name == QLatin1String("vcf"))
+        return FormatVCard;
+    if (name == QLatin1String("xlsx"))
+        return FormatXlsx;
     return -1;
 }
 
@@ -42,8 +48,8 @@ int formatOrFail(int given, const QString& path, bool& ok)
     const int format = given >= 0 ? given : gridFormatForPath(path);
     ok = format >= 0;
     if (!ok)
-        fail(QStringLiteral("%1: cannot tell the format from the name; use .vty, .bin, .csv or .txt, "
-                            "or say it with --from/--to native|csv|tab")
+        fail(QStringLiteral("%1: cannot tell the format from the name; use .vty, .bin, .csv, .txt, .vcf or .xlsx, "
+                            "or say it with --from/--to native|csv|tab|csv-excel|vcard|xlsx")
                  .arg(path));
     return format;
 }
@@ -139,7 +145,9 @@ int runDump(const QStringList& args)
 } // namespace
 
 QUILLON_GRID_COMMAND(convert, "convert [--from FMT] [--to FMT] IN OUT",
-                     "converts between .vty/.bin, .csv and .txt (FMT: native, csv, tab)", runConvert);
+                     "converts between .vty/.bin, .csv, .txt, .vcf and .xlsx (FMT: native, csv, tab, csv-excel "
+                     "(comma text for spreadsheet programs), vcard, xlsx)",
+                     runConvert);
 QUILLON_GRID_COMMAND(dump, "dump [--from FMT] FILE", "prints each row as a JSON array of strings, header first",
                      runDump);
 

@@ -136,8 +136,15 @@ size_t firstNonUtf8(const char* p, size_t n)
     return n;
 }
 
-/** Appends [p, p+n) as UTF-8: well-formed UTF-8 as it is, every other byte taken as
- *  Windows-1252. */
+GridProgress scaled(const GridProgress& progress, qint64 base, qint64 total)
+{
+    if (!progress)
+        return {};
+    return [&progress, base, total](qint64 done, qint64) { return progress(base + done, total); };
+}
+
+} // namespace
+
 void appendMixedAsUtf8(std::string& out, const char* p, size_t n)
 {
     const auto* u = reinterpret_cast<const unsigned char*>(p);
@@ -154,15 +161,6 @@ void appendMixedAsUtf8(std::string& out, const char* p, size_t n)
             appendCp1252AsUtf8(out, *u++);
     }
 }
-
-GridProgress scaled(const GridProgress& progress, qint64 base, qint64 total)
-{
-    if (!progress)
-        return {};
-    return [&progress, base, total](qint64 done, qint64) { return progress(base + done, total); };
-}
-
-} // namespace
 
 // ---- reading ------------------------------------------------------------------
 
@@ -557,8 +555,60 @@ bool DelimitedTextReader::readInto(QIODevice& device, RecordSheet& sheet, QStrin
 
 // ---- writing ------------------------------------------------------------------
 
-bool writeDelimitedText(QIODevice& device, const RecordSheet& sheet, char delimiter, QString* error,
-                        const GridProgress& progress)
+bool startsLikeFormula(QByteArrayView text)
+{
+    if (text.isEmpty())
+        return false;
+    switch (text.front()) {
+    case '=':
+    case '+':
+    case '@':
+    case '\t':
+    case '\r':
+        return true;
+    case '-':
+        break;
+    default:
+        return false;
+    }
+    // A negative number is data: a spreadsheet reads "-5", "-12.50", "-.5" and "-1,234.5"
+    // as numbers, and an apostrophe would turn them into text. Anything else after the
+    // minus ("-2+3", "-A1", "- 5") is taken as the start of a formula.
+    const char* p = text.data() + 1;
+    const char* const end = text.data() + text.size();
+    const auto digit = [](char c) { return c >= '0' && c <= '9'; };
+    const char* run = p;
+    while (p < end && digit(*p))
+        ++p;
+    if (p == run && !(p + 1 < end && *p == '.' && digit(p[1])))
+        return true;
+    // Thousands groups follow one to three leading digits.
+    if (p < end && *p == ',') {
+        if (p == run || p - run > 3)
+            return true;
+        while (p < end && *p == ',') {
+            ++p;
+            for (int i = 0; i < 3; ++i, ++p)
+                if (p >= end || !digit(*p))
+                    return true;
+        }
+    }
+    if (p < end && *p == '.') {
+        ++p;
+        const char* decimals = p;
+        while (p < end && digit(*p))
+            ++p;
+        if (p == decimals)
+            return true;
+    }
+    return p != end;
+}
+
+namespace {
+
+template<bool ForSpreadsheets>
+bool writeDelimited(QIODevice& device, const RecordSheet& sheet, char delimiter, QString* error,
+                    const GridProgress& progress)
 {
     const int rows = sheet.rows();
     const int cols = sheet.cols();
@@ -569,11 +619,16 @@ bool writeDelimitedText(QIODevice& device, const RecordSheet& sheet, char delimi
     special[uint8_t(delimiter)] = special[uint8_t('"')] = special[uint8_t('\r')] = special[uint8_t('\n')] = true;
 
     DeviceWriter out(device, progress, expected);
+    if constexpr (ForSpreadsheets)
+        out.put("\xEF\xBB\xBF", 3);
     for (int r = 0; r < rows && !out.failed(); ++r) {
         for (int c = 0; c < cols; ++c) {
             const QByteArrayView text = sheet.textColumn(c).utf8(r);
             const size_t n = size_t(text.size());
             const char* p = text.data();
+            bool apostrophe = false;
+            if constexpr (ForSpreadsheets)
+                apostrophe = startsLikeFormula(text);
             size_t quotes = 0;
             bool quote = false;
             for (size_t i = 0; i < n; ++i) {
@@ -582,7 +637,7 @@ bool writeDelimitedText(QIODevice& device, const RecordSheet& sheet, char delimi
                     quotes += p[i] == '"';
                 }
             }
-            const size_t need = n + quotes + 3;
+            const size_t need = n + quotes + 4;
             char* q = need <= DeviceWriter::kChunk ? out.reserve(need) : nullptr;
             if (!q) {
                 // A huge cell goes out in pieces.
@@ -590,6 +645,8 @@ bool writeDelimitedText(QIODevice& device, const RecordSheet& sheet, char delimi
                     out.putByte(delimiter);
                 if (quote)
                     out.putByte('"');
+                if (apostrophe)
+                    out.putByte('\'');
                 for (size_t i = 0; i < n; ++i) {
                     if (p[i] == '"')
                         out.putByte('"');
@@ -603,11 +660,15 @@ bool writeDelimitedText(QIODevice& device, const RecordSheet& sheet, char delimi
             if (c > 0)
                 *q++ = delimiter;
             if (!quote) {
+                if (apostrophe)
+                    *q++ = '\'';
                 if (n)
                     std::memcpy(q, p, n);
                 q += n;
             } else {
                 *q++ = '"';
+                if (apostrophe)
+                    *q++ = '\'';
                 for (size_t i = 0; i < n; ++i) {
                     if (p[i] == '"')
                         *q++ = '"';
@@ -628,6 +689,19 @@ bool writeDelimitedText(QIODevice& device, const RecordSheet& sheet, char delimi
         return false;
     }
     return true;
+}
+
+} // namespace
+
+bool writeDelimitedText(QIODevice& device, const RecordSheet& sheet, char delimiter, QString* error,
+                        const GridProgress& progress)
+{
+    return writeDelimited<false>(device, sheet, delimiter, error, progress);
+}
+
+bool writeSpreadsheetCsv(QIODevice& device, const RecordSheet& sheet, QString* error, const GridProgress& progress)
+{
+    return writeDelimited<true>(device, sheet, ',', error, progress);
 }
 
 } // namespace quillon

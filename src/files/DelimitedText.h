@@ -6,6 +6,7 @@
 #include <QString>
 
 #include <span>
+#include <string>
 
 class QIODevice;
 
@@ -66,8 +67,28 @@ private:
     qint64 m_rowHint = 0;
 };
 
+/** Appends [p, p+n) to @p out as UTF-8: well-formed UTF-8 as it is, every other byte
+ *  taken as Windows-1252 on its own. */
+void appendMixedAsUtf8(std::string& out, const char* p, size_t n);
+
 /** Writes every row of @p sheet, header first, every column, the stored texts. */
 bool writeDelimitedText(QIODevice& device, const RecordSheet& sheet, char delimiter, QString* error = nullptr,
                         const GridProgress& progress = {});
+
+/**
+ * Comma text for spreadsheet programs: as writeDelimitedText() with a comma, after a
+ * UTF-8 byte-order mark (so that a spreadsheet program takes the file as UTF-8), and
+ * every cell that such a program would run as a formula is made text by a leading
+ * apostrophe: one that startsLikeFormula(). Grabbed texts come from strangers' pages.
+ */
+bool writeSpreadsheetCsv(QIODevice& device, const RecordSheet& sheet, QString* error = nullptr,
+                         const GridProgress& progress = {});
+
+/**
+ * True when a spreadsheet program would take @p text (UTF-8) as a formula: it starts
+ * with "=", "+", "-", "@", a tab or a carriage return. A negative number ("-5",
+ * "-12.50", "-1,234.5") is not: it is data the program reads as a number.
+ */
+bool startsLikeFormula(QByteArrayView text);
 
 } // namespace quillon

@@ -61,7 +61,11 @@ QString DocumentCommands::savePromptText()
     return QStringLiteral("Changes have been made. Do you want to save the changes?");
 }
 
-DocumentCommands::DocumentCommands(MainModel& model, QObject* parent) : QObject(parent), m_model(model) {}
+DocumentCommands::DocumentCommands(MainModel& model, QObject* parent) : QObject(parent), m_model(model)
+{
+    // A document read anew has its question asked anew.
+    connect(this, &DocumentCommands::documentReplaced, this, [this] { m_overwriteChosen.clear(); });
+}
 
 DocumentCommands::~DocumentCommands()
 {
@@ -83,6 +87,12 @@ DocumentCommands::OpenSpec DocumentCommands::openSpec(int format)
     case OpenTab:
         return {QStringLiteral("*.txt"), QStringLiteral("Tab Delimited Files (*.txt)|*.txt|All Files (*.*)|*.*"),
                 QStringLiteral("*.txt"), FormatTab, 4};
+    case OpenVCard:
+        return {QStringLiteral("*.vcf"), QStringLiteral("vCard Files (*.vcf)|*.vcf|All Files (*.*)|*.*"),
+                QStringLiteral("*.vcf"), FormatVCard, Document::VCard};
+    case OpenXlsx:
+        return {QStringLiteral("*.xlsx"), QStringLiteral("Spreadsheet Files (*.xlsx)|*.xlsx|All Files (*.*)|*.*"),
+                QStringLiteral("*.xlsx"), FormatXlsx, Document::Xlsx};
     default:
         return {QStringLiteral("*.vty"), QStringLiteral("Vantry Files (*.vty)|*.vty|All Files (*.*)|*.*"),
                 QStringLiteral("*.vty"), FormatNative, 2};
@@ -148,7 +158,8 @@ void DocumentCommands::run(std::shared_ptr<Job> job)
 }
 
 void DocumentCommands::read(const QString& path, int format,
-                            const std::function<void(bool ok, const QString& error)>& done)
+                            const std::function<void(bool ok, const QString& error)>& done,
+                            const QStringList& columnTitles)
 {
     m_staging = std::make_unique<RecordSheet>();
     auto job = std::make_shared<Job>();
@@ -156,8 +167,8 @@ void DocumentCommands::read(const QString& path, int format,
     job->noMemory = tr("There is not enough memory to read it.");
     job->size = QFileInfo(path).size();
     RecordSheet* staging = m_staging.get();
-    job->work = [path, format, staging](const GridProgress& progress, QString* error) {
-        return LoadGrid(path, format, *staging, error, progress);
+    job->work = [path, format, staging, columnTitles](const GridProgress& progress, QString* error) {
+        return LoadGrid(path, format, *staging, error, progress, columnTitles);
     };
     job->done = done;
     run(job);
@@ -279,12 +290,22 @@ void DocumentCommands::openChosen(int format)
     request.presetName = kind.presetName;
     request.defaultSuffix = kind.defaultExtension.mid(2);
     const QString path = m_model.platform().openFileName(request);
-    static const QStringList nothingPicked = {QString(), QStringLiteral("*.*"), QStringLiteral("*.vty"),
-                                              QStringLiteral("*.csv"), QStringLiteral("*.txt")};
+    static const QStringList nothingPicked = {QString(),              QStringLiteral("*.*"),
+                                              QStringLiteral("*.vty"), QStringLiteral("*.csv"),
+                                              QStringLiteral("*.txt"), QStringLiteral("*.vcf"),
+                                              QStringLiteral("*.xlsx")};
     if (nothingPicked.contains(path))
         return;
     doc.setLastOpenPath(AppPaths::DirectoryPart(path));
-    openFile(path, kind.gridFormat, kind.documentType);
+    int gridFormat = kind.gridFormat;
+    int documentType = kind.documentType;
+    if (format == OpenNative) {
+        // The native reader would refuse them: a vCard or spreadsheet file is read as one.
+        const int named = gridFormatForPath(path);
+        if (named == FormatVCard || named == FormatXlsx)
+            gridFormat = documentType = named;
+    }
+    openFile(path, gridFormat, documentType);
 }
 
 void DocumentCommands::openFile(const QString& path, int format, int documentType)
@@ -317,8 +338,12 @@ void DocumentCommands::openPath(const QString& given)
         return;
     }
     m_model.document().setLastOpenPath(AppPaths::DirectoryPart(path));
-    openFile(path, format,
-             format == FormatComma ? Document::Comma : format == FormatTab ? Document::Tab : Document::Native);
+    const int documentType = format == FormatComma ? Document::Comma
+                             : format == FormatTab   ? Document::Tab
+                             : format == FormatVCard ? Document::VCard
+                             : format == FormatXlsx  ? Document::Xlsx
+                                                     : Document::Native;
+    openFile(path, format, documentType);
 }
 
 void DocumentCommands::replaceDocument(const QString& path, int documentType)
@@ -357,14 +382,23 @@ void DocumentCommands::Append()
     FileDialogRequest request;
     request.caption = tr("Append");
     request.directory = doc.LastOpenPath();
-    request.filters = qtFilters(QStringLiteral("Grid Files (*.vty)|*.vty"));
+    request.filters = qtFilters(QStringLiteral(
+        "Grid Files (*.vty)|*.vty|Spreadsheet Files (*.xlsx)|*.xlsx|vCard Files (*.vcf)|*.vcf"));
     request.defaultSuffix = QStringLiteral("vty");
     const QString path = m_model.platform().openFileName(request);
     if (path.isEmpty())
         return;
     doc.setAppendFileName(path);
     const QString extension = path.right(3).toUpper();
-    if (extension != QLatin1String("VTY") && extension != QLatin1String("QRX")) {
+    int format = FormatNative;
+    QStringList titles;
+    if (extension == QLatin1String("VCF")) {
+        format = FormatVCard;
+        for (int c = 0; c < m_model.sheet().cols(); ++c)
+            titles << m_model.sheet().title(c);
+    } else if (path.right(5).toUpper() == QLatin1String(".XLSX")) {
+        format = FormatXlsx;
+    } else if (extension != QLatin1String("VTY") && extension != QLatin1String("QRX")) {
         m_model.platform().message(
             QStringLiteral("Open"),
             QStringLiteral("You can only select the reconizable file types. Plaese select the correct file type from "
@@ -372,16 +406,19 @@ void DocumentCommands::Append()
             Platform::Ok, Platform::Warning);
         return;
     }
-    read(path, FormatNative, [this, path](bool ok, const QString& error) {
-        const QString reason = ok ? appendRefusal(m_model.sheet(), *m_staging) : error;
-        if (!reason.isEmpty()) {
-            m_staging.reset();
-            reportFailure(QStringLiteral("Append"), tr("Quillon could not append"), path, reason,
-                          tr("No records were added."));
-            return;
-        }
-        mergeStaging();
-    });
+    read(
+        path, format,
+        [this, path](bool ok, const QString& error) {
+            const QString reason = ok ? appendRefusal(m_model.sheet(), *m_staging) : error;
+            if (!reason.isEmpty()) {
+                m_staging.reset();
+                reportFailure(QStringLiteral("Append"), tr("Quillon could not append"), path, reason,
+                              tr("No records were added."));
+                return;
+            }
+            mergeStaging();
+        },
+        titles);
 }
 
 QString DocumentCommands::appendRefusal(const RecordSheet& sheet, const RecordSheet& staging)
@@ -465,11 +502,52 @@ void DocumentCommands::Save()
     save([](bool) {});
 }
 
+QString DocumentCommands::foreignSaveQuestion(int format, const QString& path)
+{
+    const QString file = QDir::toNativeSeparators(path);
+    if (format == FormatVCard)
+        return tr("%1 is a vCard file. Saving over it keeps the records' names, addresses, phones, web sites, "
+                  "emails and other titled columns, but not the column settings, colours, fonts or check marks, "
+                  "nor what Quillon did not read from the file (photos, birthdays, further phone numbers).\n\n"
+                  "Do you want to save a Vantry file (*.vty) instead, which keeps everything?\n"
+                  "Yes: choose the Vantry file. No: save over the vCard file.")
+            .arg(file);
+    return tr("%1 is a spreadsheet file. Saving over it keeps the records and the columns' types, formats and "
+              "widths, but not the cells' colours and fonts, nor what Quillon did not read from the file (its other "
+              "sheets, formulas, charts and formatting).\n\n"
+              "Do you want to save a Vantry file (*.vty) instead, which keeps everything?\n"
+              "Yes: choose the Vantry file. No: save over the spreadsheet file.")
+        .arg(file);
+}
+
 void DocumentCommands::save(const Then& then)
 {
     Document& doc = m_model.document();
     const QString name = doc.DocumentName();
     const int type = doc.DocumentType();
+    if (type == Document::VCard || type == Document::Xlsx) {
+        const int format = type == Document::VCard ? FormatVCard : FormatXlsx;
+        if (m_overwriteChosen != name) {
+            const int answer = m_model.platform().message(QStringLiteral("Save"), foreignSaveQuestion(format, name),
+                                                          Platform::Yes | Platform::No | Platform::Cancel,
+                                                          Platform::Question, Platform::Yes);
+            if (answer == Platform::Yes) {
+                saveAs(FormatNative, then);
+                return;
+            }
+            if (answer != Platform::No) {
+                then(false);
+                return;
+            }
+            m_overwriteChosen = name;
+        }
+        write(name, format, QStringLiteral("Save"), [this, then](bool ok) {
+            if (ok)
+                m_model.document().MakeModified(false);
+            then(ok);
+        });
+        return;
+    }
     if (type == Document::Comma || type == Document::Tab) {
         write(name, type == Document::Comma ? FormatComma : FormatTab, QStringLiteral("Save"),
               [this, then](bool ok) {
@@ -531,6 +609,18 @@ void DocumentCommands::saveAs(int format, const Then& then)
         request.filters = qtFilters(QStringLiteral("Tab Delimited Text Files (*.txt)|*.txt"));
         request.defaultSuffix = QStringLiteral("txt");
         break;
+    case FormatSpreadsheetCsv:
+        request.filters = qtFilters(QStringLiteral("Comma Delimited Text Files for Spreadsheets (*.csv)|*.csv"));
+        request.defaultSuffix = QStringLiteral("csv");
+        break;
+    case FormatXlsx:
+        request.filters = qtFilters(QStringLiteral("Spreadsheet Files (*.xlsx)|*.xlsx"));
+        request.defaultSuffix = QStringLiteral("xlsx");
+        break;
+    case FormatVCard:
+        request.filters = qtFilters(QStringLiteral("vCard Files (*.vcf)|*.vcf"));
+        request.defaultSuffix = QStringLiteral("vcf");
+        break;
     default:
         request.filters = qtFilters(QStringLiteral("Vantry Files (*.vty)|*.vty"));
         request.defaultSuffix = QStringLiteral("vty");
@@ -542,6 +632,10 @@ void DocumentCommands::saveAs(int format, const Then& then)
         return;
     }
     write(path, format, QStringLiteral("Save As"), [this, path, format, then](bool ok) {
+        if (ok && format != FormatNative && format != FormatComma && format != FormatTab) {
+            then(ok); // an export: the document, its title and its modified mark stay
+            return;
+        }
         if (ok) {
             Document& d = m_model.document();
             m_model.setWindowTitle(kTitlePrefix + path);

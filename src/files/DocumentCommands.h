@@ -39,7 +39,7 @@ class DocumentCommands : public QObject
 
 public:
     /** The open formats of OpenDocument(). */
-    enum OpenFormat { OpenNative = 0, OpenComma = 1, OpenTab = 2 };
+    enum OpenFormat { OpenNative = 0, OpenComma = 1, OpenTab = 2, OpenVCard = 3, OpenXlsx = 4 };
 
     static QString savePromptText();
 
@@ -50,18 +50,32 @@ public:
     void New();
     /** The start-up's new document: no prompt. */
     void StartupNew();
-    /** "&Open" and the toolbar's drop-down: @p format is an OpenFormat. */
+    /** "&Open" and the toolbar's drop-down: @p format is an OpenFormat. A .vcf or .xlsx
+     *  file chosen in the native dialog is read as what its name says. */
     void OpenDocument(int format);
     /** Opens the file @p path without asking (a file named on the command line): its
      *  format from its name, or a grid file by its first bytes. A file that cannot be
      *  read is reported and the document stays as it was. */
     void openPath(const QString& path);
-    /** "&Append": merges the records of a native file below the sheet's. */
+    /** "&Append": merges the records of a native, vCard or spreadsheet file below the
+     *  sheet's; a vCard's fields land in the columns of their titles. */
     void Append();
-    /** "&Save". */
+    /**
+     * "&Save". A document opened from a vCard or spreadsheet file is saved over that
+     * file only when the user chose so at a question, once for the file: the format
+     * keeps less than the sheet holds, and the file may hold what Quillon did not read.
+     */
     void Save();
-    /** "Save &As": @p format is FormatNative, FormatComma or FormatTab. */
+    /**
+     * "Save &As": @p format is a GridFormat. Native makes the file the document's; comma
+     * and tab text export as the design says (title and modified mark follow). The
+     * other formats export a copy and change nothing of the document: its name, type,
+     * title and modified mark stay, since the file does not keep everything it holds.
+     */
     void SaveAs(int format);
+
+    /** The question before a Save over the vCard or spreadsheet file @p path. */
+    static QString foreignSaveQuestion(int format, const QString& path);
     /** "E&xit": the prompt, then the program ends (endProgram). */
     void Exit();
     /** The main window's close guard: true lets the window close now. When a save
@@ -124,7 +138,8 @@ private:
     void save(const Then& then);
     void saveAs(int format, const Then& then);
     void write(const QString& path, int format, const QString& caption, const Then& then);
-    void read(const QString& path, int format, const std::function<void(bool ok, const QString& error)>& done);
+    void read(const QString& path, int format, const std::function<void(bool ok, const QString& error)>& done,
+              const QStringList& columnTitles = {});
     void run(std::shared_ptr<Job> job);
     void newDocument();
     void openChosen(int format);
@@ -145,6 +160,8 @@ private:
     std::atomic_bool m_cancel = false;
     qint64 m_threshold = qint64(8) << 20;
     bool m_ending = false;
+    /** The vCard or spreadsheet file the user chose to save over, for this document. */
+    QString m_overwriteChosen;
 };
 
 } // namespace quillon

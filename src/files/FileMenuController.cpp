@@ -25,11 +25,18 @@ FileMenuController::FileMenuController(MainModel& model, QWidget* window, const 
                   [c] { c->OpenDocument(DocumentCommands::OpenComma); });
     connectAction(action, openDropDownNames(QStringLiteral("OPEN_TXT")),
                   [c] { c->OpenDocument(DocumentCommands::OpenTab); });
+    connectAction(action, openDropDownNames(QStringLiteral("OPEN_XLSX")),
+                  [c] { c->OpenDocument(DocumentCommands::OpenXlsx); });
+    connectAction(action, openDropDownNames(QStringLiteral("OPEN_VCF")),
+                  [c] { c->OpenDocument(DocumentCommands::OpenVCard); });
     connectAction(action, {QStringLiteral("mnuAppend")}, [c] { c->Append(); });
     connectAction(action, {QStringLiteral("mnuSave"), tb("Save")}, [c] { c->Save(); });
     connectAction(action, {QStringLiteral("mnuSaveAsVTY")}, [c] { c->SaveAs(FormatNative); });
     connectAction(action, {QStringLiteral("mnuSaveAsComma")}, [c] { c->SaveAs(FormatComma); });
     connectAction(action, {QStringLiteral("mnuSaveAsTab")}, [c] { c->SaveAs(FormatTab); });
+    connectAction(action, {QStringLiteral("mnuSaveAsSpreadsheetCsv")}, [c] { c->SaveAs(FormatSpreadsheetCsv); });
+    connectAction(action, {QStringLiteral("mnuSaveAsXlsx")}, [c] { c->SaveAs(FormatXlsx); });
+    connectAction(action, {QStringLiteral("mnuSaveAsVCard")}, [c] { c->SaveAs(FormatVCard); });
     connectAction(action, {QStringLiteral("mnuExit"), QStringLiteral("mnuFileBexit")}, [c] { c->Exit(); });
 
     if (window)

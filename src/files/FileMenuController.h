@@ -18,9 +18,9 @@ class WindowParts;
 
 /**
  * Connects the main window's File commands to DocumentCommands: the menu entries
- * (mnuNew, mnuOpenA, mnuAppend, mnuSave, mnuSaveAsVTY/Comma/Tab, mnuExit,
- * mnuFileBexit), the toolbar's New, Open (with its drop-down OPEN_VTY, OPEN_CSV,
- * OPEN_TXT) and Save, and shows a window-modal progress window while a large file
+ * (mnuNew, mnuOpenA, mnuAppend, mnuSave, mnuSaveAsVTY/Comma/Tab/SpreadsheetCsv/Xlsx/
+ * VCard, mnuExit, mnuFileBexit), the toolbar's New, Open (with its drop-down OPEN_VTY,
+ * OPEN_CSV, OPEN_TXT, OPEN_XLSX, OPEN_VCF) and Save, and shows a window-modal progress window while a large file
  * is read or written in the background, so that the sheet stays as it is meanwhile.
  *
  * Exit runs the save prompt and then closes the window; the window's close guard

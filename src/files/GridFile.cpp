@@ -2,6 +2,8 @@
 
 #include "files/DelimitedText.h"
 #include "files/NativeGridFormat.h"
+#include "files/VCardFormat.h"
+#include "files/XlsxFormat.h"
 #include "sheet/RecordSheet.h"
 
 #include <QBuffer>
@@ -50,7 +52,17 @@ QString sheetSizeRefusal(qint64 rows, qint64 cols)
 
 bool isGridFormat(int format)
 {
-    return format == FormatNative || format == FormatComma || format == FormatTab;
+    switch (format) {
+    case FormatNative:
+    case FormatComma:
+    case FormatTab:
+    case FormatSpreadsheetCsv:
+    case FormatVCard:
+    case FormatXlsx:
+        return true;
+    default:
+        return false;
+    }
 }
 
 int gridFormatForPath(const QString& path)
@@ -62,10 +74,15 @@ int gridFormatForPath(const QString& path)
         return FormatComma;
     if (suffix == QLatin1String("txt"))
         return FormatTab;
+    if (suffix == QLatin1String("vcf") || suffix == QLatin1String("vcard"))
+        return FormatVCard;
+    if (suffix == QLatin1String("xlsx"))
+        return FormatXlsx;
     return -1;
 }
 
-bool readGrid(QIODevice& device, int format, RecordSheet& into, QString* error, const GridProgress& progress)
+bool readGrid(QIODevice& device, int format, RecordSheet& into, QString* error, const GridProgress& progress,
+              const QStringList& columnTitles)
 {
     if (!isGridFormat(format))
         return fail(error, tr("Unknown file format %1.").arg(format));
@@ -74,16 +91,26 @@ bool readGrid(QIODevice& device, int format, RecordSheet& into, QString* error, 
         QByteArray all = device.readAll();
         QBuffer buffer(&all);
         buffer.open(QIODevice::ReadOnly);
-        return readGrid(buffer, format, into, error, progress);
+        return readGrid(buffer, format, into, error, progress, columnTitles);
     }
     RecordSheet staging;
     QString reason;
     bool ok;
-    if (format == FormatNative) {
+    switch (format) {
+    case FormatNative:
         ok = NativeGridFormat::read(device, staging, &reason, progress);
-    } else {
+        break;
+    case FormatVCard:
+        ok = VCardFormat::read(device, staging, columnTitles, &reason, progress);
+        break;
+    case FormatXlsx:
+        ok = XlsxFormat::read(device, staging, &reason, progress);
+        break;
+    default: {
         DelimitedTextReader reader(delimiterOf(format));
         ok = reader.readInto(device, staging, &reason, progress);
+        break;
+    }
     }
     if (!ok)
         return fail(error, reason.isEmpty() ? tr("The file could not be read.") : reason);
@@ -96,12 +123,22 @@ bool writeGrid(QIODevice& device, int format, const RecordSheet& sheet, QString*
 {
     if (!isGridFormat(format))
         return fail(error, tr("Unknown file format %1.").arg(format));
-    if (format == FormatNative)
+    switch (format) {
+    case FormatNative:
         return NativeGridFormat::write(device, sheet, error, progress);
-    return writeDelimitedText(device, sheet, delimiterOf(format), error, progress);
+    case FormatSpreadsheetCsv:
+        return writeSpreadsheetCsv(device, sheet, error, progress);
+    case FormatVCard:
+        return VCardFormat::write(device, sheet, error, progress);
+    case FormatXlsx:
+        return XlsxFormat::write(device, sheet, error, progress);
+    default:
+        return writeDelimitedText(device, sheet, delimiterOf(format), error, progress);
+    }
 }
 
-bool LoadGrid(const QString& path, int format, RecordSheet& into, QString* error, const GridProgress& progress)
+bool LoadGrid(const QString& path, int format, RecordSheet& into, QString* error, const GridProgress& progress,
+              const QStringList& columnTitles)
 {
     QFileInfo info(path);
     if (!info.exists())
@@ -111,7 +148,7 @@ bool LoadGrid(const QString& path, int format, RecordSheet& into, QString* error
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return fail(error, file.errorString());
-    return readGrid(file, format, into, error, progress);
+    return readGrid(file, format, into, error, progress, columnTitles);
 }
 
 bool SaveGrid(const QString& path, int format, const RecordSheet& sheet, QString* error,

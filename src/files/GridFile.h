@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 
@@ -15,6 +16,11 @@ enum GridFormat : int {
     FormatNative = 0, ///< the native grid file (.vty, the site table, the key files)
     FormatComma = 3,  ///< comma-delimited text (.csv)
     FormatTab = 4,    ///< tab-delimited text (.txt)
+    /** Comma text for spreadsheet programs (.csv): a byte-order mark and no cell that
+     *  would run as a formula. Read, it is comma text. */
+    FormatSpreadsheetCsv = 5,
+    FormatVCard = 6, ///< contacts as vCards (.vcf), one card a record
+    FormatXlsx = 7,  ///< a spreadsheet file (.xlsx); the first sheet is read
 };
 
 /**
@@ -37,21 +43,29 @@ constexpr quint64 kMaxColumnTextBytes = 0xF0000000ull;
  */
 QString sheetSizeRefusal(qint64 rows, qint64 cols);
 
-/** True for 0, 3 and 4. */
+/** True for the codes of GridFormat. */
 bool isGridFormat(int format);
 
 /** The format a file name's extension stands for: .vty and .bin native, .csv
- *  comma, .txt tab (any case); -1 for anything else. */
+ *  comma, .txt tab, .vcf and .vcard vCard, .xlsx spreadsheet (any case); -1 for
+ *  anything else. */
 int gridFormatForPath(const QString& path);
+
+/** True for the formats that keep everything a sheet holds: the native file only. */
+inline bool keepsEverything(int format) { return format == FormatNative; }
 
 /**
  * Reads a grid file into @p into, replacing its whole contents (cells, styles,
  * column attributes, row heights) by the file's. The file is read into a fresh
  * sheet first; when it cannot be read, @p into is left exactly as it was and
  * @p error (when given) tells why in a sentence for the user.
+ *
+ * @p columnTitles matter to formats whose fields have names, not places (vCard):
+ * each field lands in the column of its title, fields without one in new columns
+ * after them. Empty: the columns of a new document.
  */
 bool LoadGrid(const QString& path, int format, RecordSheet& into, QString* error = nullptr,
-              const GridProgress& progress = {});
+              const GridProgress& progress = {}, const QStringList& columnTitles = {});
 
 /**
  * Writes the whole of @p sheet to @p path in @p format. The file is written
@@ -63,7 +77,7 @@ bool SaveGrid(const QString& path, int format, const RecordSheet& sheet, QString
 
 /** The same on an open device; the device is read from or written to its current position. */
 bool readGrid(QIODevice& device, int format, RecordSheet& into, QString* error = nullptr,
-              const GridProgress& progress = {});
+              const GridProgress& progress = {}, const QStringList& columnTitles = {});
 bool writeGrid(QIODevice& device, int format, const RecordSheet& sheet, QString* error = nullptr,
                const GridProgress& progress = {});
 

@@ -21,7 +21,9 @@ class Document : public QObject
     Q_OBJECT
 
 public:
-    enum Type { Native = 2, Comma = 3, Tab = 4 };
+    /** 2, 3, 4 as the design numbers them; a document opened from a vCard or spreadsheet
+     *  file has the format code of GridFormat. */
+    enum Type { Native = 2, Comma = 3, Tab = 4, VCard = 6, Xlsx = 7 };
 
     /** @p untitledPath is the user data folder + "/Untitled1.vty". */
     explicit Document(const QString& untitledPath, QObject* parent = nullptr);

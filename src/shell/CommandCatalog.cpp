@@ -60,6 +60,10 @@ QList<MenuEntry> buildMenus()
                           item("mnuSaveAsVTY", "Vantry (*.vty)"),
                           item("mnuSaveAsComma", "Comma Delimited (*.csv)"),
                           item("mnuSaveAsTab", "Tab Delimited (*.txt)"),
+                          separator(),
+                          item("mnuSaveAsSpreadsheetCsv", "Comma Delimited for Spreadsheets (*.csv)"),
+                          item("mnuSaveAsXlsx", "Spreadsheet (*.xlsx)"),
+                          item("mnuSaveAsVCard", "vCard (*.vcf)"),
                       }),
                  separator(),
                  menu("mnuPrintSheet", "Print &Sheet",
@@ -273,7 +277,9 @@ QList<QList<ToolButtonEntry>> buildToolbars()
     ToolButtonEntry open = button("Open", "Open Data File");
     open.dropDown = {{s("OPEN_VTY"), s("Vantry (*.vty)")},
                      {s("OPEN_CSV"), s("Comma Delimited (*.csv)")},
-                     {s("OPEN_TXT"), s("Tab Delimited (*.txt)")}};
+                     {s("OPEN_TXT"), s("Tab Delimited (*.txt)")},
+                     {s("OPEN_XLSX"), s("Spreadsheet (*.xlsx)")},
+                     {s("OPEN_VCF"), s("vCard (*.vcf)")}};
     // Separators count as buttons, so the spare button hidden at load is the 25th; with
     // Undo and Redo beside the clipboard's buttons it stands, unseen, before AlternateColor.
     QList<ToolButtonEntry> results = {

@@ -193,6 +193,10 @@ private slots:
         QTest::newRow("Save as vty") << "mnuSaveAsVTY" << "Vantry (*.vty)" << "" << "mnuSaveAs";
         QTest::newRow("Save as csv") << "mnuSaveAsComma" << "Comma Delimited (*.csv)" << "" << "mnuSaveAs";
         QTest::newRow("Save as txt") << "mnuSaveAsTab" << "Tab Delimited (*.txt)" << "" << "mnuSaveAs";
+        QTest::newRow("Save as csv for spreadsheets")
+            << "mnuSaveAsSpreadsheetCsv" << "Comma Delimited for Spreadsheets (*.csv)" << "" << "mnuSaveAs";
+        QTest::newRow("Save as xlsx") << "mnuSaveAsXlsx" << "Spreadsheet (*.xlsx)" << "" << "mnuSaveAs";
+        QTest::newRow("Save as vcf") << "mnuSaveAsVCard" << "vCard (*.vcf)" << "" << "mnuSaveAs";
         QTest::newRow("Print sheet") << "mnuPrintSheet0" << "Print &Sheet..." << "Ctrl+P" << "mnuFile";
         QTest::newRow("Labels") << "mnuPrint" << "&Print Mailing Labels..." << "Ctrl+M" << "mnuFile";
         QTest::newRow("Exit") << "mnuExit" << "E&xit" << "" << "mnuFile";
@@ -284,13 +288,17 @@ private slots:
         QAction* open = w->action(QStringLiteral("tb0.Open"));
         QVERIFY(open->menu());
         const QList<QAction*> items = open->menu()->actions();
-        QCOMPARE(items.size(), 3);
+        QCOMPARE(items.size(), 5);
         QCOMPARE(items[0]->objectName(), QStringLiteral("tb0.OPEN_VTY"));
         QCOMPARE(items[0]->text(), QStringLiteral("Vantry (*.vty)"));
         QCOMPARE(items[1]->objectName(), QStringLiteral("tb0.OPEN_CSV"));
         QCOMPARE(items[1]->text(), QStringLiteral("Comma Delimited (*.csv)"));
         QCOMPARE(items[2]->objectName(), QStringLiteral("tb0.OPEN_TXT"));
         QCOMPARE(items[2]->text(), QStringLiteral("Tab Delimited (*.txt)"));
+        QCOMPARE(items[3]->objectName(), QStringLiteral("tb0.OPEN_XLSX"));
+        QCOMPARE(items[3]->text(), QStringLiteral("Spreadsheet (*.xlsx)"));
+        QCOMPARE(items[4]->objectName(), QStringLiteral("tb0.OPEN_VCF"));
+        QCOMPARE(items[4]->text(), QStringLiteral("vCard (*.vcf)"));
         QCOMPARE(w->action(QStringLiteral("tb0.OPEN_CSV")), items[1]);
     }
 

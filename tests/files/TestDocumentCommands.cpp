@@ -468,7 +468,8 @@ private slots:
         platform().openAnswers.enqueue(file);
         m_commands->Append();
         const FileDialogRequest& r = platform().openRequests.first();
-        QCOMPARE(r.filters, QStringList{QStringLiteral("Grid Files (*.vty)")});
+        QCOMPARE(r.filters, (QStringList{QStringLiteral("Grid Files (*.vty)"), QStringLiteral("Spreadsheet Files (*.xlsx)"),
+                                         QStringLiteral("vCard Files (*.vcf)")}));
         QVERIFY(r.presetName.isEmpty());
         QCOMPARE(r.defaultSuffix, QStringLiteral("vty"));
         QCOMPARE(doc().AppendFileName(), file);

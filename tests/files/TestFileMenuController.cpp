@@ -46,8 +46,9 @@ private slots:
         m_window = std::make_unique<QWidget>();
         m_actions.clear();
         for (const char* name : {"mnuNew", "mnuOpenA", "mnuAppend", "mnuSave", "mnuSaveAsVTY", "mnuSaveAsComma",
-                                 "mnuSaveAsTab", "mnuExit", "mnuFileBexit", "tb0.New", "tb0.Open", "tb0.Save",
-                                 "tb0.OPEN_VTY", "tb0.OPEN_CSV", "tb0.OPEN_TXT"}) {
+                                 "mnuSaveAsTab", "mnuSaveAsSpreadsheetCsv", "mnuSaveAsXlsx", "mnuSaveAsVCard",
+                                 "mnuExit", "mnuFileBexit", "tb0.New", "tb0.Open", "tb0.Save", "tb0.OPEN_VTY",
+                                 "tb0.OPEN_CSV", "tb0.OPEN_TXT", "tb0.OPEN_XLSX", "tb0.OPEN_VCF"}) {
             auto* a = new QAction(QString::fromLatin1(name), m_window.get());
             m_actions.insert(QString::fromLatin1(name), a);
         }
@@ -84,6 +85,16 @@ private slots:
                                         << QStringLiteral("Comma Delimited Text Files (*.csv)") << true;
         QTest::newRow("mnuSaveAsTab") << QStringLiteral("mnuSaveAsTab")
                                       << QStringLiteral("Tab Delimited Text Files (*.txt)") << true;
+        QTest::newRow("OPEN_XLSX") << QStringLiteral("tb0.OPEN_XLSX") << QStringLiteral("Spreadsheet Files (*.xlsx)")
+                                   << false;
+        QTest::newRow("OPEN_VCF") << QStringLiteral("tb0.OPEN_VCF") << QStringLiteral("vCard Files (*.vcf)") << false;
+        QTest::newRow("mnuSaveAsSpreadsheetCsv")
+            << QStringLiteral("mnuSaveAsSpreadsheetCsv")
+            << QStringLiteral("Comma Delimited Text Files for Spreadsheets (*.csv)") << true;
+        QTest::newRow("mnuSaveAsXlsx") << QStringLiteral("mnuSaveAsXlsx") << QStringLiteral("Spreadsheet Files (*.xlsx)")
+                                       << true;
+        QTest::newRow("mnuSaveAsVCard") << QStringLiteral("mnuSaveAsVCard") << QStringLiteral("vCard Files (*.vcf)")
+                                        << true;
     }
     void actionsRunTheirCommands()
     {

@@ -106,6 +106,62 @@ private slots:
         QCOMPARE(r.out, QByteArray("[\"a\",\"b\"]\n"));
     }
 
+    void convertsToAndFromContactsAndSpreadsheets_data()
+    {
+        QTest::addColumn<QStringList>("options");
+        QTest::addColumn<QString>("output");
+        QTest::addColumn<QByteArray>("starts");
+        QTest::newRow("vCard by extension") << QStringList{} << QStringLiteral("out.vcf")
+                                            << QByteArray("BEGIN:VCARD\r\nVERSION:4.0\r\nFN:Smith\\, J\r\n");
+        QTest::newRow("vCard by name") << QStringList{QStringLiteral("--to"), QStringLiteral("vcard")}
+                                       << QStringLiteral("out.cards") << QByteArray("BEGIN:VCARD\r\n");
+        QTest::newRow("spreadsheet by extension") << QStringList{} << QStringLiteral("out.xlsx") << QByteArray("PK\x03\x04");
+        QTest::newRow("spreadsheet by name") << QStringList{QStringLiteral("--to"), QStringLiteral("xlsx")}
+                                             << QStringLiteral("out.sheet") << QByteArray("PK\x03\x04");
+        QTest::newRow("comma text for spreadsheets")
+            << QStringList{QStringLiteral("--to"), QStringLiteral("csv-excel")} << QStringLiteral("out.csv")
+            << QByteArray("\xEF\xBB\xBFName,Phone,Note\r\n\"Smith, J\",'+1 555 0100,'=2+3\r\n");
+    }
+    void convertsToAndFromContactsAndSpreadsheets()
+    {
+        QFETCH(QStringList, options);
+        QFETCH(QString, output);
+        QFETCH(QByteArray, starts);
+        QTemporaryDir dir;
+        const QString csv = dir.filePath(QStringLiteral("in.csv"));
+        writeFile(csv, "Name,Phone,Note\r\n\"Smith, J\",+1 555 0100,=2+3\r\n");
+        const QString out = dir.filePath(output);
+        Run r = grid(QStringList{QStringLiteral("convert")} + options + QStringList{csv, out});
+        QVERIFY2(r.exitCode == 0, r.err.constData());
+        QVERIFY(readFile(out).startsWith(starts));
+        // And back, read as what it is.
+        QStringList from;
+        if (options.size() == 2 && options[1] != QLatin1String("csv-excel"))
+            from = {QStringLiteral("--from"), options[1]};
+        r = grid(QStringList{QStringLiteral("dump")} + from + QStringList{out});
+        QVERIFY2(r.exitCode == 0, r.err.constData());
+        const QByteArray record = options.contains(QStringLiteral("csv-excel"))
+                                      ? QByteArray("[\"Smith, J\",\"'+1 555 0100\",\"'=2+3\"]")
+                                      : QByteArray("[\"Smith, J\",");
+        QVERIFY2(r.out.contains(record), r.out.constData());
+        if (output.endsWith(QLatin1String(".vcf"))) {
+            // A vCard is laid out in the columns of a new document, the note after them.
+            QCOMPARE(r.out, QByteArray("[\"Name\",\"Street\",\"City\",\"State\",\"Zip Code\",\"Phone\",\"Web Site\","
+                                       "\"Email\",\"Note\"]\n"
+                                       "[\"Smith, J\",\"\",\"\",\"\",\"\",\"+1 555 0100\",\"\",\"\",\"=2+3\"]\n"));
+        }
+    }
+
+    void aDamagedSpreadsheetSaysWhyAndWritesNothing()
+    {
+        QTemporaryDir dir;
+        const QString out = dir.filePath(QStringLiteral("out.csv"));
+        const Run r = grid({QStringLiteral("convert"), QStringLiteral(QUILLON_FIXTURES_DIR "/contacts/bomb.xlsx"), out});
+        QCOMPARE(r.exitCode, 1);
+        QVERIFY2(QString::fromLocal8Bit(r.err).contains(QStringLiteral("zip bomb")), r.err.constData());
+        QVERIFY(!QFile::exists(out));
+    }
+
     void textThatIsMostlyUtf8KeepsItsUtf8()
     {
         QTemporaryDir dir;
@@ -164,7 +220,7 @@ private slots:
                                                 << QStringLiteral("usage: quillon-grid convert");
         QTest::newRow("missing file") << QStringList{QStringLiteral("dump"), QStringLiteral("@/nope.vty")} << 1
                                       << QStringLiteral("does not exist");
-        QTest::newRow("unknown extension") << QStringList{QStringLiteral("dump"), QStringLiteral("@/x.xls")} << 1
+        QTest::newRow("unknown extension") << QStringList{QStringLiteral("dump"), QStringLiteral("@/x.ods")} << 1
                                            << QStringLiteral("cannot tell the format");
         QTest::newRow("damaged native") << QStringList{QStringLiteral("dump"), QStringLiteral("@/bad.vty")} << 1
                                         << QStringLiteral("not a Quillon grid file");
