@@ -238,6 +238,7 @@ bool write(QIODevice& device, const RecordSheet& sheet, QString* error, const Gr
     lxw_format* title = workbook_add_format(book.m_book);
     format_set_bold(title);
     std::vector<lxw_format*> format(size_t(cols), nullptr);
+    std::map<std::pair<QByteArray, uint8_t>, lxw_format*> formats;
     std::vector<int> type(static_cast<size_t>(cols));
     for (int c = 0; c < cols; ++c) {
         const ColumnAttributes& a = sheet.column(c);
@@ -251,11 +252,16 @@ bool write(QIODevice& device, const RecordSheet& sheet, QString* error, const Gr
         else if (a.alignment == AlignRight)
             align = LXW_ALIGN_RIGHT;
         if (!numberFormat.isEmpty() || align) {
-            lxw_format* f = workbook_add_format(book.m_book);
-            if (!numberFormat.isEmpty())
-                format_set_num_format(f, numberFormat.constData());
-            if (align)
-                format_set_align(f, align);
+            // One format for each kind: the library looks a format that equals an
+            // earlier one up again for every cell.
+            lxw_format*& f = formats[{numberFormat, align}];
+            if (!f) {
+                f = workbook_add_format(book.m_book);
+                if (!numberFormat.isEmpty())
+                    format_set_num_format(f, numberFormat.constData());
+                if (align)
+                    format_set_align(f, align);
+            }
             format[size_t(c)] = f;
         }
         lxw_row_col_options hidden{};
@@ -998,35 +1004,34 @@ bool SheetReader::cell(XmlScanner& xml, int row, int& lastCol)
             if (tok == XmlScanner::Invalid || tok == XmlScanner::End)
                 return refuse(xml.errorString());
             if (tok == XmlScanner::EndElement) {
-                if (xml.name() == "c")
+                if (xml.nameIs("c"))
                     break;
                 continue;
             }
             if (tok != XmlScanner::StartElement)
                 continue;
-            const QByteArrayView name = xml.name();
-            if (name == "v") {
+            if (xml.nameIs("v")) {
                 if (!xml.readElementText(m_value))
                     return refuse(xml.errorString());
                 hasValue = !m_value.empty(); // an empty <v/> is no value
-            } else if (name == "f") {
+            } else if (xml.nameIs("f")) {
                 if (!xml.readElementText(m_formula))
                     return refuse(xml.errorString());
-            } else if (name == "is") {
+            } else if (xml.nameIs("is")) {
                 // <t> directly or in runs <r><t>; phonetic runs <rPh> are left out.
                 std::string piece;
                 for (;;) {
                     const XmlScanner::Token k = xml.next();
                     if (k == XmlScanner::Invalid || k == XmlScanner::End)
                         return refuse(xml.errorString());
-                    if (k == XmlScanner::EndElement && xml.name() == "is")
+                    if (k == XmlScanner::EndElement && xml.nameIs("is"))
                         break;
                     if (k != XmlScanner::StartElement)
                         continue;
-                    if (xml.name() == "rPh") {
+                    if (xml.nameIs("rPh")) {
                         if (!xml.skipElement())
                             return refuse(xml.errorString());
-                    } else if (xml.name() == "t") {
+                    } else if (xml.nameIs("t")) {
                         if (!xml.readElementText(piece))
                             return refuse(xml.errorString());
                         m_value += piece;
@@ -1119,21 +1124,20 @@ bool SheetReader::read(XmlScanner& xml, qint64 partBytes, const GridProgress& pr
         if (tok == XmlScanner::Invalid)
             return fail(error, m_error.isEmpty() ? xml.errorString() : m_error);
         if (tok == XmlScanner::EndElement) {
-            if (xml.name() == "sheetData")
+            if (xml.nameIs("sheetData"))
                 inData = false;
             continue;
         }
         if (tok != XmlScanner::StartElement)
             continue;
-        const QByteArrayView name = xml.name();
-        if (inData && name == "c") {
+        if (inData && xml.nameIs("c")) {
             int lastCol = m_lastCol;
             if (row < 0)
                 row = 0;
             if (!cell(xml, row, lastCol))
                 return fail(error, m_error.isEmpty() ? xml.errorString() : m_error);
             m_lastCol = lastCol;
-        } else if (inData && name == "row") {
+        } else if (inData && xml.nameIs("row")) {
             const QByteArrayView r = xml.attribute("r");
             const qint64 number = r.isEmpty() ? row + 2 : numberOf(r);
             if (number < 1 || number > kMaxRows)
@@ -1155,9 +1159,9 @@ bool SheetReader::read(XmlScanner& xml, qint64 partBytes, const GridProgress& pr
                     return fail(error, stoppedReason());
                 nextReport = xml.bytesRead() + (qint64(4) << 20);
             }
-        } else if (name == "sheetData") {
+        } else if (xml.nameIs("sheetData")) {
             inData = true;
-        } else if (name == "dimension") {
+        } else if (xml.nameIs("dimension")) {
             // Only looked at to refuse what no spreadsheet holds; cells decide the size.
             const QByteArrayView ref = xml.attribute("ref");
             const qsizetype colon = ref.indexOf(':');
@@ -1172,7 +1176,7 @@ bool SheetReader::read(XmlScanner& xml, qint64 partBytes, const GridProgress& pr
                                        .arg(QString::fromUtf8(last.data(), last.size()))
                                        .arg(kMaxRows)
                                        .arg(kMaxCols));
-        } else if (name == "col") {
+        } else if (xml.nameIs("col")) {
             const qint64 first = numberOf(xml.attribute("min"));
             const qint64 last = numberOf(xml.attribute("max"));
             if (first < 1 || last < first || last > kMaxCols)
@@ -1187,7 +1191,7 @@ bool SheetReader::read(XmlScanner& xml, qint64 partBytes, const GridProgress& pr
             const qint64 style = numberOf(xml.attribute("style"));
             range.column.style = style >= 0 && style < qint64(m_xfs.size()) ? int(style) : -1;
             m_columns.push_back(range);
-        } else if (name == "sheetFormatPr") {
+        } else if (xml.nameIs("sheetFormatPr")) {
             const QByteArrayView custom = xml.attribute("customHeight");
             if (custom == "1" || custom == "true") {
                 bool ok = false;
@@ -1392,21 +1396,21 @@ bool read(QIODevice& device, RecordSheet& fresh, QString* error, const GridProgr
                 break;
             if (t == XmlScanner::Invalid)
                 return fail(error, readError.isEmpty() ? xml.errorString() : readError);
-            if (t != XmlScanner::StartElement || xml.name() != "si")
+            if (t != XmlScanner::StartElement || !xml.nameIs("si"))
                 continue;
             item.clear();
             for (;;) {
                 const XmlScanner::Token k = xml.next();
                 if (k == XmlScanner::Invalid || k == XmlScanner::End)
                     return fail(error, readError.isEmpty() ? xml.errorString() : readError);
-                if (k == XmlScanner::EndElement && xml.name() == "si")
+                if (k == XmlScanner::EndElement && xml.nameIs("si"))
                     break;
                 if (k != XmlScanner::StartElement)
                     continue;
-                if (xml.name() == "rPh") {
+                if (xml.nameIs("rPh")) {
                     if (!xml.skipElement())
                         return fail(error, readError.isEmpty() ? xml.errorString() : readError);
-                } else if (xml.name() == "t") {
+                } else if (xml.nameIs("t")) {
                     if (!xml.readElementText(piece))
                         return fail(error, readError.isEmpty() ? xml.errorString() : readError);
                     item += piece;

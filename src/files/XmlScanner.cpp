@@ -64,8 +64,15 @@ bool isXmlChar(char32_t u)
 
 QByteArrayView localPart(QByteArrayView name)
 {
-    const qsizetype colon = name.lastIndexOf(':');
-    return colon < 0 ? name : name.sliced(colon + 1);
+    for (qsizetype i = name.size(); i-- > 0;)
+        if (name[i] == ':')
+            return name.sliced(i + 1);
+    return name;
+}
+
+bool same(QByteArrayView a, QByteArrayView b)
+{
+    return XmlScanner::equalBytes(a, b.data(), size_t(b.size()));
 }
 
 } // namespace
@@ -336,7 +343,9 @@ XmlScanner::Token XmlScanner::startTag()
             ++k;
         if (k >= limit)
             return error(tr("Its XML has an attribute value without its closing quote."));
-        m_attributes.push_back({m_pos + nameStart, nameLength, m_pos + valueStart, k - valueStart});
+        const QByteArrayView local = localPart(QByteArrayView(tag + nameStart, qsizetype(nameLength)));
+        m_attributes.push_back({m_pos + size_t(local.data() - tag), size_t(local.size()), m_pos + valueStart,
+                                k - valueStart});
         ++k;
     }
     m_open.emplace_back(qualified.data(), size_t(qualified.size()));
@@ -366,9 +375,9 @@ XmlScanner::Token XmlScanner::endTag()
     QByteArrayView name(m_buffer.data() + m_pos + 2, qsizetype(i - 2));
     while (!name.isEmpty() && isSpace(name.back()))
         name.chop(1);
-    if (m_open.empty() || name != QByteArrayView(m_open.back().data(), qsizetype(m_open.back().size())))
+    if (m_open.empty() || !same(name, QByteArrayView(m_open.back().data(), qsizetype(m_open.back().size()))))
         return error(tr("Its XML closes an element it did not open; the file may be damaged."));
-    m_tagName = m_open.back();
+    m_tagName.swap(m_open.back());
     m_open.pop_back();
     m_local = localPart(QByteArrayView(m_tagName.data(), qsizetype(m_tagName.size())));
     m_pos += i + 1;
@@ -461,7 +470,7 @@ XmlScanner::Token XmlScanner::special()
 bool XmlScanner::hasAttribute(QByteArrayView localName) const
 {
     for (const Attribute& a : m_attributes)
-        if (localPart(QByteArrayView(m_buffer.data() + a.nameStart, qsizetype(a.nameLength))) == localName)
+        if (same(QByteArrayView(m_buffer.data() + a.nameStart, qsizetype(a.nameLength)), localName))
             return true;
     return false;
 }
@@ -469,7 +478,7 @@ bool XmlScanner::hasAttribute(QByteArrayView localName) const
 QByteArrayView XmlScanner::attribute(QByteArrayView localName)
 {
     for (const Attribute& a : m_attributes) {
-        if (localPart(QByteArrayView(m_buffer.data() + a.nameStart, qsizetype(a.nameLength))) != localName)
+        if (!same(QByteArrayView(m_buffer.data() + a.nameStart, qsizetype(a.nameLength)), localName))
             continue;
         const char* v = m_buffer.data() + a.valueStart;
         if (!std::memchr(v, '&', a.valueLength))

@@ -40,10 +40,27 @@ public:
 
     /** The name of the element just started or ended, without its namespace prefix. */
     QByteArrayView name() const { return m_local; }
+    /** name() == @p local, for a literal: cheaper than comparing views. */
+    template<size_t N> bool nameIs(const char (&local)[N]) const { return equalBytes(m_local, local, N - 1); }
     /** The value of the attribute @p localName of the element just started (prefix
      *  ignored), entities resolved; an empty view when it has none. */
     QByteArrayView attribute(QByteArrayView localName);
+    template<size_t N> QByteArrayView attribute(const char (&localName)[N])
+    {
+        return attribute(QByteArrayView(localName, qsizetype(N - 1)));
+    }
     bool hasAttribute(QByteArrayView localName) const;
+
+    /** @p a holds the @p n bytes at @p b. */
+    static bool equalBytes(QByteArrayView a, const char* b, size_t n)
+    {
+        if (size_t(a.size()) != n)
+            return false;
+        for (size_t i = 0; i < n; ++i)
+            if (a.data()[i] != b[i])
+                return false;
+        return true;
+    }
     /** The text of a Text token, entities resolved. */
     QByteArrayView text() const { return m_text; }
     /** How deep the element just started is: 1 for the root. */
@@ -62,6 +79,7 @@ public:
     qint64 bytesRead() const { return m_read; }
 
 private:
+    /** Where an attribute's local name and value are in the buffer. */
     struct Attribute
     {
         size_t nameStart, nameLength, valueStart, valueLength;

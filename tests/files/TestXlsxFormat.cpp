@@ -364,6 +364,7 @@ print(json.dumps({
     'rows': rows,
     'formats': [ws.cell(row=2, column=c).number_format for c in range(1, 8)],
     'bold': ws['A1'].font.b,
+    'columnFormat': ws.column_dimensions['B'].number_format,
     'hidden': [ws.column_dimensions[l].hidden for l in 'ABCDEFG'],
     'freeze': ws.freeze_panes,
     'height': ws.row_dimensions[4].height,
@@ -397,6 +398,8 @@ print(json.dumps({
                                QStringLiteral("mm/dd/yy hh:mm AM/PM"), QStringLiteral("General"),
                                QStringLiteral("0.00"), QStringLiteral("General")}));
         QCOMPARE(o[u"bold"].toBool(), true);
+        // A text column's format is the column's too, for what is typed into it.
+        QCOMPARE(o[u"columnFormat"].toString(), QStringLiteral("@"));
         QCOMPARE(o[u"hidden"].toArray().toVariantList(),
                  (QVariantList{false, false, false, false, false, false, true}));
         QCOMPARE(o[u"freeze"].toString(), QStringLiteral("A2"));
