@@ -280,7 +280,8 @@ bool write(QIODevice& device, const RecordSheet& sheet, QString* error, const Gr
     auto height = heights.begin();
     std::string buffer;
     for (int r = 0; r < rows; ++r) {
-        if ((r & 4095) == 0 && progress && !progress(r, rows))
+        // The rows are half the work; the library's packing of the file the other half.
+        if ((r & 4095) == 0 && progress && !progress(r, 2 * qint64(rows)))
             return fail(error, stoppedReason());
         while (height != heights.end() && height->first < r)
             ++height;
@@ -361,7 +362,7 @@ bool write(QIODevice& device, const RecordSheet& sheet, QString* error, const Gr
     if (!out.flush())
         return fail(error, out.error());
     if (progress)
-        progress(rows, rows);
+        progress(2 * qint64(rows), 2 * qint64(rows));
     return true;
 }
 

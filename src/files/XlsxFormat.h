@@ -52,7 +52,7 @@ constexpr int kMaxCellCharacters = 32767;
 /** The most bytes Quillon lets one part of the archive expand to: a sheet, the shared
  *  texts, and the small parts (workbook, relationships, styles). */
 constexpr qint64 kMaxSheetBytes = qint64(4) << 30;
-constexpr qint64 kMaxSharedStringsBytes = qint64(1) << 30;
+constexpr qint64 kMaxSharedStringsBytes = qint64(512) << 20;
 constexpr qint64 kMaxSmallPartBytes = qint64(64) << 20;
 /** A part above kBombFloor bytes that expands more than kMaxRatio times its
  *  compressed size is taken for a zip bomb. */

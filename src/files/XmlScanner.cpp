@@ -15,6 +15,11 @@ QString tr(const char* text)
 }
 
 constexpr size_t kFirstBuffer = size_t(1) << 20;
+/** No tag or text of a spreadsheet part comes near these; a file that goes past them
+ *  would only make the scanner hold more memory. */
+constexpr size_t kMaxTokenBytes = size_t(64) << 20;
+constexpr size_t kMaxDepth = 256;
+constexpr size_t kMaxAttributes = 1024;
 
 bool isSpace(char c)
 {
@@ -118,8 +123,15 @@ bool XmlScanner::fill(size_t)
         m_validated -= m_pos;
         m_pos = 0;
     }
-    if (m_end == m_buffer.size())
+    if (m_end == m_buffer.size()) {
+        // The buffer is full of one tag or text that goes on.
+        if (m_buffer.size() >= kMaxTokenBytes) {
+            fail(tr("Its XML has a tag or a text of more than %1 MB; no spreadsheet writes one.")
+                     .arg(kMaxTokenBytes >> 20));
+            return false;
+        }
         m_buffer.resize(m_buffer.size() * 2);
+    }
     qint64 got = 0;
     // The first bytes say what the text is: read at least four of them before looking.
     do {
@@ -344,10 +356,15 @@ XmlScanner::Token XmlScanner::startTag()
         if (k >= limit)
             return error(tr("Its XML has an attribute value without its closing quote."));
         const QByteArrayView local = localPart(QByteArrayView(tag + nameStart, qsizetype(nameLength)));
+        if (m_attributes.size() == kMaxAttributes)
+            return error(tr("Its XML has a tag of more than %1 attributes; no spreadsheet writes one.")
+                             .arg(kMaxAttributes));
         m_attributes.push_back({m_pos + size_t(local.data() - tag), size_t(local.size()), m_pos + valueStart,
                                 k - valueStart});
         ++k;
     }
+    if (m_open.size() == kMaxDepth)
+        return error(tr("Its XML nests elements more than %1 deep; no spreadsheet does.").arg(kMaxDepth));
     m_open.emplace_back(qualified.data(), size_t(qualified.size()));
     m_rootSeen = true;
     const std::string& name = m_open.back();

@@ -20,8 +20,10 @@ namespace quillon {
  * a document type declaration (so no entity of the file's own is ever expanded), an
  * entity it does not know, a character reference to a character XML does not allow,
  * text that is not UTF-8 or a declared encoding other than UTF-8, tags that do not
- * match or are cut short, and a file that ends before its root element does. Views
- * stay valid until the next call of next().
+ * match or are cut short, a file that ends before its root element does, and what no
+ * spreadsheet writes and would only make it hold more memory: a tag or text of more
+ * than 64 MB, elements nested more than 256 deep, a tag of more than 1024
+ * attributes. Views stay valid until the next call of next().
  */
 class XmlScanner
 {

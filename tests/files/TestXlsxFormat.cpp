@@ -178,6 +178,30 @@ private slots:
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("refused.xlsx")});
     }
 
+    void aStoppedWriteLeavesNoFileBehind()
+    {
+        // Temporary files go to TMPDIR: the library's and Quillon's own.
+        QTemporaryDir temporary;
+        const QByteArray before = qgetenv("TMPDIR");
+        qputenv("TMPDIR", QFile::encodeName(temporary.path()));
+        RecordSheet sheet;
+        sheet.setCols(2);
+        sheet.setRows(20000);
+        for (int r = 0; r < sheet.rows(); ++r)
+            sheet.setText(r, 0, QStringLiteral("record %1").arg(r));
+        QTemporaryDir dir;
+        const QString file = dir.filePath(QStringLiteral("stopped.xlsx"));
+        int calls = 0;
+        QString error;
+        const bool written = SaveGrid(file, FormatXlsx, sheet, &error, [&calls](qint64, qint64) { return ++calls < 3; });
+        qputenv("TMPDIR", before);
+        QVERIFY(!written);
+        QCOMPARE(error, QStringLiteral("Stopped."));
+        QVERIFY(!QFile::exists(file));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList());
+        QCOMPARE(QDir(temporary.path()).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot), QStringList());
+    }
+
     void readsWhatOtherProgramsWrite_data()
     {
         QTest::addColumn<QString>("file");
@@ -262,7 +286,7 @@ private slots:
                                                       "zip bomb.");
         QTest::newRow("shared texts of 2 GB")
             << QStringLiteral("huge-strings.xlsx")
-            << QStringLiteral("Its part xl/sharedStrings.xml would expand to 2048.0 MB, more than the 1024.0 MB Quillon "
+            << QStringLiteral("Its part xl/sharedStrings.xml would expand to 2048.0 MB, more than the 512.0 MB Quillon "
                               "reads from it; it may be a zip bomb.");
         QTest::newRow("an entry smaller than its part")
             << QStringLiteral("lying-size.xlsx")

@@ -123,6 +123,15 @@ private slots:
             << QStringLiteral("error: Its XML is written in the encoding iso-8859-1, which Quillon does not read.");
         QTest::newRow("UTF-16") << QByteArray("\xFF\xFE<\0r\0/\0>\0", 10)
                                 << QStringLiteral("error: Its XML is written in UTF-16, which Quillon does not read.");
+        QTest::newRow("nested too deep") << QByteArray("<a>").repeated(300)
+                                         << QStringLiteral("error: Its XML nests elements more than 256 deep; no "
+                                                           "spreadsheet does.");
+        QByteArray many = "<r";
+        for (int i = 0; i < 1100; ++i)
+            many += " a" + QByteArray::number(i) + "=\"1\"";
+        QTest::newRow("too many attributes") << many + "/>"
+                                             << QStringLiteral("error: Its XML has a tag of more than 1024 attributes; no "
+                                                               "spreadsheet writes one.");
         QTest::newRow("an attribute without quotes")
             << QByteArray("<r a=1/>") << QStringLiteral("error: Its XML has an attribute value without quotes.");
     }
@@ -133,6 +142,13 @@ private slots:
         QCOMPARE(scan(xml, 0), expected);
         // Every token once split between two reads.
         QCOMPARE(scan(xml, 1), expected);
+    }
+
+    void aTextOfMoreThan64MBIsRefused()
+    {
+        const QByteArray xml = "<r>" + QByteArray((64 << 20) + 10, 'x') + "</r>";
+        QCOMPARE(scan(xml, 0),
+                 QStringLiteral("error: Its XML has a tag or a text of more than 64 MB; no spreadsheet writes one."));
     }
 
     void largeDocumentsReadTheSameInAnyPieces()
