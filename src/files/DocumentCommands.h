@@ -18,8 +18,8 @@ class MainModel;
 class RecordSheet;
 
 /**
- * The File commands and the document's life: New, Open in three formats, Append,
- * Save, Save As in three formats, Exit and closing the window, with the prompt that
+ * The File commands and the document's life: New, Open in five formats, Append,
+ * Save, Save As in six formats, Exit and closing the window, with the prompt that
  * guards unsaved changes, the window title and the remembered folder.
  *
  * Files are read into a staging sheet that replaces the document only when the
