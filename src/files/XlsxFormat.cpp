@@ -347,7 +347,8 @@ bool write(QIODevice& device, const RecordSheet& sheet, QString* error, const Gr
     QFile written(QString::fromLocal8Bit(temporaryName));
     if (!written.open(QIODevice::ReadOnly))
         return fail(error, written.errorString());
-    DeviceWriter out(device, {}, written.size());
+    const GridProgress noProgress; // the writer keeps a reference: it must outlive it
+    DeviceWriter out(device, noProgress, written.size());
     std::vector<char> piece(DeviceWriter::kChunk);
     for (;;) {
         const qint64 n = written.read(piece.data(), qint64(piece.size()));
