@@ -348,6 +348,51 @@ QByteArray metaCharset(QByteArrayView page)
     }
 }
 
+namespace {
+
+/** The length of the well-formed UTF-8 sequence that starts at @p i (lead byte 0x80 or
+ *  more); 0 when the bytes there are not one. */
+qsizetype utf8SequenceLength(const unsigned char* s, qsizetype i, qsizetype n)
+{
+    const unsigned char b = s[i];
+    qsizetype len;
+    char32_t c;
+    if (b >= 0xC2 && b <= 0xDF) {
+        len = 2;
+        c = b & 0x1F;
+    } else if (b >= 0xE0 && b <= 0xEF) {
+        len = 3;
+        c = b & 0x0F;
+    } else if (b >= 0xF0 && b <= 0xF4) {
+        len = 4;
+        c = b & 0x07;
+    } else {
+        return 0;
+    }
+    if (i + len > n)
+        return 0;
+    for (qsizetype k = 1; k < len; ++k) {
+        if ((s[i + k] & 0xC0) != 0x80)
+            return 0;
+        c = (c << 6) | (s[i + k] & 0x3F);
+    }
+    if ((len == 3 && c < 0x800) || (len == 4 && (c < 0x10000 || c > 0x10FFFF)) || (c >= 0xD800 && c <= 0xDFFF))
+        return 0;
+    return len;
+}
+
+void appendWindows1252(QByteArray& out, unsigned char b)
+{
+    if (b < 0x80)
+        out.append(char(b));
+    else if (b < 0xA0)
+        appendUtf8(out, kWindows1252High[b - 0x80]);
+    else
+        appendUtf8(out, b);
+}
+
+} // namespace
+
 bool isValidUtf8(QByteArrayView bytes)
 {
     const auto* s = reinterpret_cast<const unsigned char*>(bytes.data());
@@ -364,52 +409,55 @@ bool isValidUtf8(QByteArrayView bytes)
         }
         if (i >= n)
             break;
-        const unsigned char b = s[i];
-        if (b < 0x80) {
+        if (s[i] < 0x80) {
             ++i;
             continue;
         }
-        qsizetype len;
-        char32_t c;
-        if (b >= 0xC2 && b <= 0xDF) {
-            len = 2;
-            c = b & 0x1F;
-        } else if (b >= 0xE0 && b <= 0xEF) {
-            len = 3;
-            c = b & 0x0F;
-        } else if (b >= 0xF0 && b <= 0xF4) {
-            len = 4;
-            c = b & 0x07;
-        } else {
-            return false;
-        }
-        if (i + len > n)
-            return false;
-        for (qsizetype k = 1; k < len; ++k) {
-            if ((s[i + k] & 0xC0) != 0x80)
-                return false;
-            c = (c << 6) | (s[i + k] & 0x3F);
-        }
-        if ((len == 3 && c < 0x800) || (len == 4 && (c < 0x10000 || c > 0x10FFFF)) || (c >= 0xD800 && c <= 0xDFFF))
+        const qsizetype len = utf8SequenceLength(s, i, n);
+        if (len == 0)
             return false;
         i += len;
     }
     return true;
 }
 
+QByteArray utf8OrWindows1252ToUtf8(QByteArrayView bytes)
+{
+    const auto* s = reinterpret_cast<const unsigned char*>(bytes.data());
+    const qsizetype n = bytes.size();
+    QByteArray out;
+    out.reserve(n + n / 8);
+    qsizetype i = 0;
+    while (i < n) {
+        if (s[i] < 0x80) {
+            out.append(char(s[i++]));
+            continue;
+        }
+        const qsizetype len = utf8SequenceLength(s, i, n);
+        if (len == 0) {
+            appendWindows1252(out, s[i++]);
+            continue;
+        }
+        out.append(reinterpret_cast<const char*>(s + i), len);
+        i += len;
+    }
+    return out;
+}
+
+bool hasUtf8Sequences(QByteArrayView bytes)
+{
+    for (const char ch : bytes)
+        if (static_cast<unsigned char>(ch) >= 0x80)
+            return isValidUtf8(bytes);
+    return false;
+}
+
 QByteArray windows1252ToUtf8(QByteArrayView bytes)
 {
     QByteArray out;
     out.reserve(bytes.size() + bytes.size() / 8);
-    for (const char ch : bytes) {
-        const auto b = static_cast<unsigned char>(ch);
-        if (b < 0x80)
-            out.append(ch);
-        else if (b < 0xA0)
-            appendUtf8(out, kWindows1252High[b - 0x80]);
-        else
-            appendUtf8(out, b);
-    }
+    for (const char ch : bytes)
+        appendWindows1252(out, static_cast<unsigned char>(ch));
     return out;
 }
 
@@ -432,9 +480,12 @@ QByteArray pageToUtf8(const QByteArray& body, QByteArrayView contentType)
     }
     switch (classify(label)) {
     case Charset::Utf8:
-        return isValidUtf8(body) ? body : QString::fromUtf8(body).toUtf8();
+        // Bytes that are not UTF-8 in a page that says it is were typed in Windows-1252.
+        return isValidUtf8(body) ? body : utf8OrWindows1252ToUtf8(body);
     case Charset::Windows1252:
-        return windows1252ToUtf8(body);
+        // A page that says it is Windows-1252 but holds well-formed UTF-8 beyond ASCII
+        // is UTF-8 whose char set was named wrongly.
+        return hasUtf8Sequences(body) ? body : windows1252ToUtf8(body);
     case Charset::Other: {
         QStringDecoder decoder(label.constData());
         if (decoder.isValid()) {

@@ -35,12 +35,20 @@ QByteArray headerCharset(QByteArrayView contentType);
 bool isValidUtf8(QByteArrayView bytes);
 /** Windows-1252 bytes as UTF-8. */
 QByteArray windows1252ToUtf8(QByteArrayView bytes);
+/** Bytes as UTF-8: well-formed UTF-8 sequences as they are, every other byte taken as
+ *  Windows-1252 on its own. */
+QByteArray utf8OrWindows1252ToUtf8(QByteArrayView bytes);
+/** Whether @p bytes are well-formed UTF-8 with at least one character beyond ASCII. */
+bool hasUtf8Sequences(QByteArrayView bytes);
 
 /**
  * A downloaded page body as UTF-8 text: a byte order mark decides first, then the
  * char set of the Content-Type header, then one named in a <meta> tag; without
  * any, the body is read as UTF-8 when it is valid UTF-8 and as Windows-1252 when
- * it is not. A UTF-8 byte order mark is dropped.
+ * it is not. A UTF-8 byte order mark is dropped. Sites name wrong char sets: in a
+ * page named UTF-8, bytes that are not UTF-8 are taken as Windows-1252 one by one;
+ * a page named Windows-1252 (or ISO-8859-1) that is well-formed UTF-8 beyond ASCII
+ * is read as UTF-8.
  */
 QByteArray pageToUtf8(const QByteArray& body, QByteArrayView contentType = {});
 

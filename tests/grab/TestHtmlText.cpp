@@ -91,8 +91,14 @@ private slots:
         QTest::newRow("header wins over meta")
             << QByteArray("<meta charset=\"utf-8\">") + latin << QByteArray("text/html; charset=windows-1252")
             << QStringLiteral("<meta charset=\"utf-8\">") + latinText;
-        QTest::newRow("utf-8 declared, bad bytes replaced")
-            << QByteArray("a\xff") << QByteArray("text/html; charset=utf-8") << "a\ufffd";
+        QTest::newRow("utf-8 named, windows-1252 bytes among utf-8")
+            << QByteArray("Jos\xc3\xa9 M\xfcller \x93Ole\x94 \xe2\x82") << QByteArray("text/html; charset=utf-8")
+            << "Jos\u00e9 M\u00fcller \u201cOle\u201d \u00e2\u201a";
+        QTest::newRow("windows-1252 named, utf-8 sent")
+            << QByteArray("<p>Caf\xc3\xa9 \xe2\x82\xac</p>") << QByteArray("text/html; charset=windows-1252")
+            << "<p>Caf\u00e9 \u20ac</p>";
+        QTest::newRow("iso-8859-1 named, ascii sent") << QByteArray("<p>Cafe</p>")
+                                                      << QByteArray("text/html; charset=iso-8859-1") << "<p>Cafe</p>";
         QTest::newRow("utf-8 byte order mark dropped") << QByteArray("\xef\xbb\xbf<p>x</p>") << QByteArray()
                                                        << "<p>x</p>";
         QTest::newRow("utf-16 with byte order mark") << QByteArray("\xff\xfe<\0p\0>\0", 8) << QByteArray() << "<p>";
