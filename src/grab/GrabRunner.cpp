@@ -20,6 +20,10 @@ GrabRunner::GrabRunner(RecordSheet& sheet, PageFetcher& fetcher, QObject* parent
         m_waited = true;
         maybeProcess();
     });
+    connect(&m_fetcher, &PageFetcher::retrying, this, [this](const QUrl& url, const QString& error, int, int waitMs) {
+        if (m_running && m_fetchId && url == m_next)
+            emit retrying(m_pageNumber, m_next.toString(), error, waitMs);
+    });
 }
 
 GrabRunner::~GrabRunner()
@@ -32,6 +36,12 @@ QString GrabRunner::visitKey(const QUrl& url)
     return url.adjusted(QUrl::RemoveFragment | QUrl::NormalizePathSegments).toString(QUrl::FullyEncoded);
 }
 
+QString GrabRunner::siteOf(const QUrl& url)
+{
+    return url.adjusted(QUrl::RemovePath | QUrl::RemoveQuery | QUrl::RemoveFragment | QUrl::RemoveUserInfo)
+        .toString(QUrl::FullyEncoded);
+}
+
 void GrabRunner::start(const QString& address, const Options& options)
 {
     abandon();
@@ -40,12 +50,18 @@ void GrabRunner::start(const QString& address, const Options& options)
     m_running = true;
     m_stopRequested = false;
     m_pass = 0;
+    m_pageNumber = std::max(0, options.firstPage);
     m_pages = 0;
     m_listings = 0;
+    m_skip = std::max(0, options.skipListings);
     m_composed = address;
     m_next = QUrl(address.trimmed(), QUrl::TolerantMode);
     m_endReason.clear();
     m_visited.clear();
+    m_recent.clear();
+    for (const QString& key : options.visited)
+        noteVisit(key);
+    m_robots.clear();
     nextPass();
 }
 
@@ -54,9 +70,52 @@ void GrabRunner::abandon()
     if (m_fetchId)
         m_fetcher.cancel(m_fetchId);
     m_fetchId = 0;
+    if (m_robotsFetch)
+        m_fetcher.cancel(m_robotsFetch);
+    m_robotsFetch = 0;
     m_delay.stop();
     m_running = false;
     ++m_generation;
+}
+
+void GrabRunner::requestStop()
+{
+    m_stopRequested = true;
+    // A page waiting to be asked for again is given up at once: the wait may be long.
+    const bool waiting = (m_fetchId && m_fetcher.isWaitingToRetry(m_fetchId))
+                      || (m_robotsFetch && m_fetcher.isWaitingToRetry(m_robotsFetch));
+    if (!m_running || !waiting)
+        return;
+    m_fetcher.cancel(m_fetchId);
+    m_fetcher.cancel(m_robotsFetch);
+    m_fetchId = 0;
+    m_robotsFetch = 0;
+    m_delay.stop();
+    const quint64 generation = m_generation;
+    QTimer::singleShot(0, this, [this, generation] {
+        if (generation == m_generation && m_running)
+            endByStop();
+    });
+}
+
+void GrabRunner::noteVisit(const QString& key)
+{
+    if (m_visited.contains(key))
+        return;
+    m_visited.insert(key);
+    m_recent.append(key);
+    if (m_recent.size() > 2 * kVisitedKept)
+        m_recent = m_recent.mid(m_recent.size() - kVisitedKept);
+}
+
+GrabRunner::ResumePoint GrabRunner::resumePoint() const
+{
+    ResumePoint point;
+    point.next = m_endReason.isEmpty() ? m_next.toString() : QString();
+    point.pagesDone = m_pageNumber;
+    point.skipListings = m_skip;
+    point.visited = m_recent.mid(std::max<qsizetype>(0, m_recent.size() - kVisitedKept));
+    return point;
 }
 
 void GrabRunner::nextPass()
@@ -72,11 +131,13 @@ void GrabRunner::nextPass()
         return;
     }
     if (m_options.rules == SiteRules::BuiltInA && m_composed == m_options.siteABase) {
-        finish(tr("the last page has no next page"));
+        m_endReason = tr("the last page has no next page");
+        finish(m_endReason);
         return;
     }
     if (m_options.rules == SiteRules::BuiltInB && m_composed == QString::fromUtf8(m_options.key.nextStart)) {
-        finish(tr("the last page has no next page"));
+        m_endReason = tr("the last page has no next page");
+        finish(m_endReason);
         return;
     }
     if (!m_endReason.isEmpty()) {
@@ -84,11 +145,61 @@ void GrabRunner::nextPass()
         return;
     }
 
-    m_visited.insert(visitKey(m_next));
-    emit pageStarted(m_pass, m_next.toString());
+    noteVisit(visitKey(m_next));
+    emit pageStarted(m_pageNumber, m_next.toString());
     m_fetched = false;
     m_waited = false;
     m_page = FetchedPage();
+    if (m_options.honourRobots && PageFetcher::isWebAddress(m_next))
+        checkRobots();
+    else
+        fetchPage();
+}
+
+void GrabRunner::checkRobots()
+{
+    const QString site = siteOf(m_next);
+    const auto known = m_robots.constFind(site);
+    if (known != m_robots.constEnd()) {
+        if (known->allows(m_next)) {
+            fetchPage();
+            return;
+        }
+        m_running = false;
+        emit refused(m_pageNumber, m_next.toString(),
+                     tr("the site's robots.txt does not allow robots to read %1")
+                         .arg(m_next.toString(QUrl::RemoveScheme | QUrl::RemoveAuthority)));
+        return;
+    }
+    m_robotsFetch = m_fetcher.fetch(QUrl(site + QStringLiteral("/robots.txt")), [this, site](const FetchedPage& page) {
+        m_robotsFetch = 0;
+        robotsRead(site, page);
+    });
+}
+
+void GrabRunner::robotsRead(const QString& site, const FetchedPage& page)
+{
+    if (!m_running)
+        return;
+    if (page.ok()) {
+        m_robots.insert(site, RobotsTxt::parse(page.text, kRobotName));
+    } else if ((page.status >= 400 && page.status <= 499) || (page.status >= 300 && page.status <= 399)) {
+        // No robots.txt (or none to be had by following its redirects): no rules.
+        m_robots.insert(site, RobotsTxt());
+    } else {
+        if (m_stopRequested) {
+            endByStop();
+            return;
+        }
+        m_running = false;
+        emit failed(m_pageNumber, m_next.toString(), tr("the site's robots.txt could not be read: %1").arg(page.error));
+        return;
+    }
+    checkRobots();
+}
+
+void GrabRunner::fetchPage()
+{
     m_delay.start(std::max(0, m_options.delayMs));
     m_fetchId = m_fetcher.fetch(m_next, [this](const FetchedPage& page) {
         m_fetchId = 0;
@@ -127,8 +238,21 @@ void GrabRunner::processPage()
             return;
         }
         m_running = false;
-        emit failed(m_pass, address, page.error);
+        emit failed(m_pageNumber, address, page.error);
         return;
+    }
+
+    // A redirect back to a page grabbed before is a link back too.
+    const QString finalKey = visitKey(pageUrl);
+    if (finalKey != visitKey(m_next)) {
+        if (m_visited.contains(finalKey)) {
+            m_endReason = tr("the next page link leads back to the address %1").arg(pageUrl.toString());
+            ++m_pageNumber;
+            m_skip = 0;
+            finish(m_endReason);
+            return;
+        }
+        noteVisit(finalKey);
     }
 
     // The next address, from the page as downloaded.
@@ -144,21 +268,22 @@ void GrabRunner::processPage()
         m_composed = cut;
         break;
     }
-    m_endReason.clear();
+    QUrl next = m_next;
+    QString endReason;
     if (cut.isEmpty()) {
-        m_endReason = tr("the last page has no next page");
+        endReason = tr("the last page has no next page");
     } else {
         const QString decoded = HtmlText::decoded(m_composed).trimmed();
-        const QUrl next = decoded.size() > kMaxAddressLength || decoded.contains(QLatin1Char('<'))
+        const QUrl link = decoded.size() > kMaxAddressLength || decoded.contains(QLatin1Char('<'))
                               || decoded.contains(QLatin1Char('\n'))
                             ? QUrl()
                             : pageUrl.resolved(QUrl(decoded, QUrl::TolerantMode));
-        if (!PageFetcher::isWebAddress(next))
-            m_endReason = tr("the next page link \"%1\" is not a web address").arg(decoded.left(200));
-        else if (m_visited.contains(visitKey(next)))
-            m_endReason = tr("the next page link repeats the address %1").arg(next.toString());
+        if (!PageFetcher::isWebAddress(link))
+            endReason = tr("the next page link \"%1\" is not a web address").arg(decoded.left(200));
+        else if (m_visited.contains(visitKey(link)))
+            endReason = tr("the next page link repeats the address %1").arg(link.toString());
         else
-            m_next = next;
+            next = link;
     }
 
     if (beforeRows) {
@@ -173,33 +298,77 @@ void GrabRunner::processPage()
     context.hasRecordAbove = m_sheet.rows() > 1;
     if (context.hasRecordAbove && m_sheet.cols() > kStateColumn)
         context.stateAbove = m_sheet.textUtf8(m_sheet.rows() - 1, kStateColumn).toByteArray();
-    context.stopRequested = m_stopRequested;
+    // Listings taken before (a grab stopped on this page, continued) are left out;
+    // the page is read whole to find where the rest begins.
+    context.stopRequested = m_stopRequested && m_skip == 0;
     const ParsedPage parsed = ParseListings(page.text, key, m_options.rules, context);
-    appendRows(parsed);
-    m_listings += parsed.rowCount();
-    ++m_pages;
-    if (parsed.stopped) {
+    const int from = std::min(m_skip, parsed.rowCount());
+    int count = parsed.rowCount() - from;
+    bool stopped = parsed.stopped;
+    if (m_skip > 0 && m_stopRequested && count > 0) {
+        count = 1;
+        stopped = from + count < parsed.rowCount();
+    }
+    appendRows(parsed, from, count, pageUrl.toString());
+    m_listings += count;
+    if (stopped) {
+        // The page stays to be grabbed; its listings taken so far are counted.
+        m_skip = from + count;
         endByStop();
         return;
     }
+    ++m_pages;
+    const int number = m_pageNumber;
+    ++m_pageNumber;
+    m_skip = 0;
+    m_next = next;
+    m_endReason = endReason;
     const quint64 generation = m_generation;
-    emit pageGrabbed(m_pass, address, parsed.rowCount());
+    emit pageGrabbed(number, address, count);
     if (generation != m_generation)
         return;
     ++m_pass;
     nextPass();
 }
 
-void GrabRunner::appendRows(const ParsedPage& parsed)
+int GrabRunner::sourceColumn(const char* title)
 {
-    if (parsed.rowCount() == 0)
+    const QString text = QString::fromLatin1(title);
+    for (int c = 0; c < m_sheet.cols(); ++c)
+        if (m_sheet.title(c) == text)
+            return c;
+    const int c = m_sheet.cols();
+    m_sheet.setCols(c + 1);
+    m_sheet.setTitle(c, text);
+    return c;
+}
+
+void GrabRunner::appendRows(const ParsedPage& parsed, int from, int count, const QString& pageAddress)
+{
+    if (count <= 0)
         return;
+    int pageColumn = -1;
+    int timeColumn = -1;
+    QByteArray when;
+    if (m_options.sourceColumns) {
+        pageColumn = sourceColumn(kSourcePageTitle);
+        timeColumn = sourceColumn(kGrabbedAtTitle);
+        const QDateTime now = m_options.clock ? m_options.clock() : QDateTime::currentDateTime();
+        when = now.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")).toUtf8();
+    }
+    const QByteArray page = pageAddress.toUtf8();
     RecordSheet::Batch batch(m_sheet);
     const int first = m_sheet.rows();
-    m_sheet.setRows(first + parsed.rowCount());
-    for (int r = 0; r < parsed.rowCount(); ++r)
-        for (size_t c = parsed.rowBegin(r); c < parsed.rowEnds[size_t(r)]; ++c)
+    m_sheet.setRows(first + count);
+    for (int r = 0; r < count; ++r) {
+        const int row = from + r;
+        for (size_t c = parsed.rowBegin(row); c < parsed.rowEnds[size_t(row)]; ++c)
             m_sheet.setTextUtf8(first + r, parsed.cells[c].column, parsed.value(parsed.cells[c]));
+        if (pageColumn >= 0) {
+            m_sheet.setTextUtf8(first + r, pageColumn, page);
+            m_sheet.setTextUtf8(first + r, timeColumn, when);
+        }
+    }
 }
 
 void GrabRunner::finish(const QString& reason)

@@ -2,10 +2,14 @@
 
 #include "grab/ListingParser.h"
 #include "grab/PageFetcher.h"
+#include "grab/RobotsTxt.h"
 
+#include <QDateTime>
+#include <QHash>
 #include <QObject>
 #include <QSet>
 #include <QString>
+#include <QStringList>
 #include <QTimer>
 #include <QUrl>
 
@@ -22,10 +26,16 @@ class RecordSheet;
  * Each page waits at least the delay between pages (its download runs meanwhile),
  * so that a site is never asked more often than that. The loop ends after the page
  * that has no next link, whose next link leads to an address already grabbed in
- * this run or to one that is not http or https, after 10,000 pages, and, for the
- * built-in sites, by their own end tests. A page that cannot be downloaded ends
- * the grab there (failed()); the rows of the pages before it stay in the sheet. A
- * stop request is honoured after the next listing kept and between pages.
+ * this run (also through a redirect) or to one that is not http or https, after
+ * the page limit, and, for the built-in sites, by their own end tests. A page that
+ * cannot be downloaded (the fetcher has tried it again where that may help) ends
+ * the grab there (failed()); so does a page the site's robots.txt keeps robots
+ * from (refused()), unless the grab was told not to honour it. The rows of the
+ * pages before stay in the sheet. A stop request is honoured after the next
+ * listing kept, between pages, and at once while a page waits to be tried again.
+ *
+ * A page's rows reach the sheet only when the whole page was read, all at once, so
+ * that resumePoint() says exactly what a grab continued later must still do.
  *
  * Everything runs on the thread of the event loop, in steps driven by the download
  * and the delay timer; nothing waits in a nested loop.
@@ -43,10 +53,45 @@ public:
         QString siteABase;
         /** The least time a page takes, in milliseconds. */
         int delayMs = 1000;
+        /** The most pages this run grabs. */
         int maxPages = kMaxPages;
+        /** Honour the sites' robots.txt. */
+        bool honourRobots = true;
+        /** Give every record its page's address and the time it was grabbed, in the
+         *  columns titled kSourcePageTitle and kGrabbedAtTitle (added when missing). */
+        bool sourceColumns = false;
+        /** The time for the grabbed-at column; the system clock when not set. */
+        std::function<QDateTime()> clock;
+
+        // A grab continued where an earlier one ended (see ResumePoint).
+        /** Pages grabbed before: the first page of this run is page number firstPage. */
+        int firstPage = 0;
+        /** Listings of the first page already taken. */
+        int skipListings = 0;
+        /** Pages grabbed before (their visit keys), so that a link back to one ends it. */
+        QStringList visited;
+    };
+
+    /** Where a grab ended, so that it can be continued. */
+    struct ResumePoint
+    {
+        /** The page to grab next; empty when the grab came to the site's last page. */
+        QString next;
+        /** Pages grabbed in all, and the listings of page `next` already taken. */
+        int pagesDone = 0;
+        int skipListings = 0;
+        /** The visit keys of the latest pages grabbed, oldest first. */
+        QStringList visited;
+        bool atEnd() const { return next.isEmpty(); }
     };
 
     static constexpr int kMaxPages = 10000;
+    /** Visit keys a resume point keeps: links back further than that are not caught. */
+    static constexpr int kVisitedKept = 200;
+    static constexpr const char* kSourcePageTitle = "Source Page";
+    static constexpr const char* kGrabbedAtTitle = "Grabbed At";
+    /** The robot's name for robots.txt. */
+    static constexpr const char* kRobotName = "Quillon";
 
     GrabRunner(RecordSheet& sheet, PageFetcher& fetcher, QObject* parent = nullptr);
     ~GrabRunner() override;
@@ -54,7 +99,7 @@ public:
     /** Starts a grab at @p address; a grab still under way is abandoned first. */
     void start(const QString& address, const Options& options);
     /** Sets the stop request. */
-    void requestStop() { m_stopRequested = true; }
+    void requestStop();
     bool stopRequested() const { return m_stopRequested; }
     bool isRunning() const { return m_running; }
     /** Ends a grab at once, with no signal. */
@@ -64,13 +109,17 @@ public:
     void setSheetHeld(bool held);
     bool isSheetHeld() const { return m_sheetHeld; }
 
-    /** Listings kept in this grab. */
+    /** Listings kept in this run. */
     qint32 listingCount() const { return m_listings; }
-    /** Pages grabbed in this grab. */
+    /** Pages grabbed in this run. */
     int pageCount() const { return m_pages; }
     /** The address the grab goes on to (or would have gone on to when a page limit
      *  ended it); empty when the last page had no next page to follow. */
     QString nextAddress() const { return m_endReason.isEmpty() ? m_next.toString() : QString(); }
+    /** Where the grab stands: after each page, and where it ended. */
+    ResumePoint resumePoint() const;
+    /** What a page's address is known by, to tell a page grabbed before. */
+    static QString visitKey(const QUrl& url);
 
     /** Runs at every page just before its listings are appended (the place where a
      *  grab into a new document first empties the sheet). */
@@ -85,17 +134,27 @@ signals:
     /** Page number @p page (0 is the first) could not be downloaded, for the reason
      *  @p error; the grab ended there. */
     void failed(int page, const QString& address, const QString& error);
+    /** The site's robots.txt keeps robots from page number @p page; the grab ended
+     *  there. */
+    void refused(int page, const QString& address, const QString& reason);
+    /** Page number @p page failed for @p error and is asked for again in @p waitMs. */
+    void retrying(int page, const QString& address, const QString& error, int waitMs);
     /** The stop request ended the grab. */
     void stopped();
 
 private:
     void nextPass();
+    void checkRobots();
+    void robotsRead(const QString& site, const FetchedPage& page);
+    void fetchPage();
     void maybeProcess();
     void processPage();
-    void appendRows(const ParsedPage& parsed);
+    void appendRows(const ParsedPage& parsed, int from, int count, const QString& pageAddress);
+    int sourceColumn(const char* title);
     void finish(const QString& reason);
     void endByStop();
-    static QString visitKey(const QUrl& url);
+    void noteVisit(const QString& key);
+    static QString siteOf(const QUrl& url);
 
     RecordSheet& m_sheet;
     PageFetcher& m_fetcher;
@@ -107,15 +166,24 @@ private:
     bool m_stopRequested = false;
     /** Counts starts and abandons, so that a step of an earlier grab does nothing. */
     quint64 m_generation = 0;
+    /** Passes of this run, and the number of the page under way. */
     int m_pass = 0;
+    int m_pageNumber = 0;
     int m_pages = 0;
     qint32 m_listings = 0;
+    /** Listings of the page under way already in the sheet. */
+    int m_skip = 0;
 
     /** The next address as the key composes it (site A's and B's end tests compare it). */
     QString m_composed;
     QUrl m_next;
     QString m_endReason;
     QSet<QString> m_visited;
+    QStringList m_recent;
+
+    /** The robots.txt rules read in this run, by site. */
+    QHash<QString, RobotsTxt> m_robots;
+    quint64 m_robotsFetch = 0;
 
     quint64 m_fetchId = 0;
     bool m_fetched = false;

@@ -106,6 +106,7 @@ private slots:
         GrabRunner::Options options;
         options.key = GrabKey::fromTable(table);
         options.delayMs = 0;
+        options.honourRobots = false; // the one request is the page's
         // One page: the next link leads to the real site.
         options.maxPages = 1;
         QSignalSpy finished(&runner, &GrabRunner::finished);
