@@ -33,6 +33,8 @@ GrabController::GrabController(WindowParts& window) : QObject(window.widget()), 
     };
     connectTo("mnuFileB_Grab", &GrabSession::Grab);
     connectTo("tb1.StartGrab", &GrabSession::Grab);
+    connectTo("mnuFileB_ContinueGrab", &GrabSession::ContinueGrab);
+    connectTo("tb1.ContinueGrab", &GrabSession::ContinueGrab);
     connectTo("mnuFileB_StopGrab", &GrabSession::Stop);
     connectTo("tb0.Stop", &GrabSession::Stop);
     connectTo("tb1.Stop", &GrabSession::Stop);

@@ -8,6 +8,7 @@
 #include "grab/SiteOrder.h"
 #include "ui/Platform.h"
 
+#include <QFile>
 #include <QFileInfo>
 
 namespace quillon {
@@ -21,6 +22,8 @@ const QString kStop0 = QStringLiteral("tb0.Stop");
 const QString kStop1 = QStringLiteral("tb1.Stop");
 const QString kGrabMenu = QStringLiteral("mnuFileB_Grab");
 const QString kStopMenu = QStringLiteral("mnuFileB_StopGrab");
+const QString kContinue = QStringLiteral("tb1.ContinueGrab");
+const QString kContinueMenu = QStringLiteral("mnuFileB_ContinueGrab");
 
 /** The text after @p marker in @p address up to the next "&" or the end; empty when
  *  the marker is empty or not in the address. */
@@ -88,10 +91,23 @@ GrabSession::GrabSession(MainModel& model, BrowserControl& browser, QObject* par
 
     m_runner.beforeRows = [this] { prepareSheet(); };
     connect(&m_model, &MainModel::sheetHeldChanged, &m_runner, &GrabRunner::setSheetHeld);
+    // The journal follows every page and the end before anything else hears of them.
+    connect(&m_runner, &GrabRunner::pageGrabbed, this, &GrabSession::journalPage);
+    connect(&m_runner, &GrabRunner::finished, this, [this](const QString& reason) {
+        closeJournal(QStringLiteral("page limit"), reason);
+    });
+    connect(&m_runner, &GrabRunner::stopped, this, [this] { closeJournal(QStringLiteral("stopped"), QString()); });
+    connect(&m_runner, &GrabRunner::failed, this,
+            [this](int, const QString&, const QString& error) { closeJournal(QStringLiteral("failed"), error); });
+    connect(&m_runner, &GrabRunner::refused, this,
+            [this](int, const QString&, const QString& reason) { closeJournal(QStringLiteral("refused"), reason); });
+    // The columns of a record's page and time may have been added.
+    connect(&m_runner, &GrabRunner::pageGrabbed, this, [this] { m_model.document().resizeComboLists(true); });
     connect(&m_runner, &GrabRunner::pageGrabbed, this, &GrabSession::pageGrabbed);
     connect(&m_runner, &GrabRunner::finished, this, &GrabSession::finishGrab);
     connect(&m_runner, &GrabRunner::stopped, this, &GrabSession::grabStopped);
     connect(&m_runner, &GrabRunner::failed, this, &GrabSession::grabFailed);
+    connect(&m_runner, &GrabRunner::refused, this, &GrabSession::grabRefused);
 
     // Until a listing page is shown there is nothing to grab or stop.
     setEnabled(kStartGrab, false);
@@ -99,10 +115,15 @@ GrabSession::GrabSession(MainModel& model, BrowserControl& browser, QObject* par
     setEnabled(kStop0, false);
     setEnabled(kStop1, false);
     setEnabled(kStopMenu, false);
+    setEnabled(kContinue, false);
+    setEnabled(kContinueMenu, false);
 }
 
 GrabSession::~GrabSession()
 {
+    // Closed while grabbing: the journal keeps the place of the page under way.
+    if (m_runner.isRunning())
+        closeJournal(QStringLiteral("closed"), QStringLiteral("Quillon was closed during the grab"));
     m_runner.abandon();
     m_fetcher.cancelAll();
     if (m_busy)
@@ -223,6 +244,7 @@ void GrabSession::SelectSite(int listIndex)
         showHint(HintBrowse);
     }
 
+    updateContinueCommand();
     const QString url = resolved(site->URL());
     // The commands follow the site chosen, also when its start address is the one the
     // address box shows already.
@@ -409,6 +431,14 @@ void GrabSession::Grab()
 {
     if (m_grabDisabled)
         return;
+    enterGrabbing();
+    const GrabRunner::Options options = grabOptions();
+    beginJournal(m_address, nullptr);
+    m_runner.start(resolved(m_address), options);
+}
+
+void GrabSession::enterGrabbing()
+{
     setEnabled(kStop0, true);
     setEnabled(kStop1, true);
     setEnabled(kStopMenu, true);
@@ -419,13 +449,22 @@ void GrabSession::Grab()
     setEnabled(kBack, false);
     setEnabled(kForward, false);
     setEnabled(kGrabMenu, false);
+    setEnabled(kContinue, false);
+    setEnabled(kContinueMenu, false);
+}
 
+GrabRunner::Options GrabSession::grabOptions()
+{
     GrabRunner::Options options;
     options.key = m_grabKey;
     options.rules = currentRules();
     options.siteABase = resolved(builtInSites().siteABase);
     options.delayMs = grabDelay();
-    m_runner.start(resolved(m_address), options);
+    options.honourRobots = honoursRobotsTxt(siteName());
+    options.sourceColumns = sourceColumns();
+    Platform* platform = &m_model.platform();
+    options.clock = [platform] { return platform->now(); };
+    return options;
 }
 
 void GrabSession::prepareSheet()
@@ -479,8 +518,12 @@ void GrabSession::finishGrab()
 
 void GrabSession::grabFailed(int page, const QString& /*address*/, const QString& error)
 {
+    endAtPage(QStringLiteral(" Page %1 failed: %2").arg(page + 1).arg(error));
+}
+
+void GrabSession::endAtPage(const QString& status)
+{
     // The grab ends at the page that failed; the records of the pages before it stay.
-    const QString status = QStringLiteral(" Page %1 failed: %2").arg(page + 1).arg(error);
     m_timer1.stop();
     m_model.document().MarkEdited(true);
     m_undo.end();
@@ -545,6 +588,204 @@ void GrabSession::reload()
 {
     m_model.panels().clear({MainModel::GrabStatusPanel, MainModel::GrabStatusCopyPanel});
     m_browser.reload();
+}
+
+} // namespace quillon
+
+namespace quillon {
+
+// ---- the journal and Continue Grab ---------------------------------------------------------
+
+QString GrabSession::siteName() const
+{
+    const objKest* site = m_sites.Item(m_listIndex + 1);
+    return site ? site->ListName() : QString();
+}
+
+QString GrabSession::journalPath() const
+{
+    const QString name = siteName();
+    return name.isEmpty() ? QString() : GrabJournal::pathForSite(name);
+}
+
+bool GrabSession::hasJournal() const
+{
+    const QString path = journalPath();
+    return !path.isEmpty() && QFileInfo::exists(path);
+}
+
+void GrabSession::updateContinueCommand()
+{
+    const bool on = !m_grabDisabled && !m_runner.isRunning() && hasJournal();
+    setEnabled(kContinue, on);
+    setEnabled(kContinueMenu, on);
+}
+
+QString GrabSession::storedAddress(const QString& address) const
+{
+    // The sample directory's port changes from run to run; its name does not.
+    if (m_sample.isRunning() && address.startsWith(m_sample.root() + QLatin1Char('/')))
+        return SampleDirectory::addressPrefix() + address.mid(m_sample.root().size());
+    return address;
+}
+
+QStringList GrabSession::storedAddresses(const QStringList& addresses) const
+{
+    QStringList out;
+    out.reserve(addresses.size());
+    for (const QString& a : addresses)
+        out << storedAddress(a);
+    return out;
+}
+
+void GrabSession::beginJournal(const QString& start, const GrabJournal* continued)
+{
+    m_journalPath = journalPath();
+    if (m_journalPath.isEmpty())
+        return;
+    if (continued) {
+        m_journal = *continued;
+    } else {
+        m_journal = GrabJournal();
+        m_journal.site = siteName();
+        m_journal.startAddress = storedAddress(start);
+        m_journal.done.next = storedAddress(start);
+    }
+    m_journalListings = m_journal.done.listings;
+    m_journal.pending.reset();
+    m_journal.document = m_model.document().DocumentName();
+    m_journal.firstRow = m_model.sheet().rows();
+    m_journal.done.rows = m_model.sheet().rows();
+    m_journal.endedBy.clear();
+    m_journal.reason.clear();
+    m_journal.updated = m_model.platform().now();
+    m_journal.save(m_journalPath);
+}
+
+void GrabSession::journalPage()
+{
+    if (m_journalPath.isEmpty())
+        return;
+    const GrabRunner::ResumePoint point = m_runner.resumePoint();
+    if (m_runner.pageCount() == 1) // where the records of this run begin, the sheet emptied or not
+        m_journal.firstRow = m_model.sheet().rows() - m_runner.listingCount();
+    m_journal.done.next = storedAddress(point.next);
+    m_journal.done.pagesDone = point.pagesDone;
+    m_journal.done.skipListings = point.skipListings;
+    m_journal.done.listings = m_journalListings + m_runner.listingCount();
+    m_journal.done.rows = m_model.sheet().rows();
+    m_journal.done.visited = storedAddresses(point.visited);
+    m_journal.updated = m_model.platform().now();
+    m_journal.save(m_journalPath);
+}
+
+void GrabSession::closeJournal(const QString& endedBy, const QString& reason)
+{
+    if (m_journalPath.isEmpty())
+        return;
+    const GrabRunner::ResumePoint point = m_runner.resumePoint();
+    if (point.atEnd()) {
+        // The site's last page was grabbed: nothing is left to continue.
+        QFile::remove(m_journalPath);
+    } else {
+        m_journal.done.next = storedAddress(point.next);
+        m_journal.done.pagesDone = point.pagesDone;
+        m_journal.done.skipListings = point.skipListings;
+        m_journal.done.listings = m_journalListings + m_runner.listingCount();
+        m_journal.done.rows = m_model.sheet().rows();
+        m_journal.done.visited = storedAddresses(point.visited);
+        m_journal.endedBy = endedBy;
+        m_journal.reason = reason;
+        m_journal.updated = m_model.platform().now();
+        m_journal.save(m_journalPath);
+    }
+    m_journalPath.clear();
+    updateContinueCommand();
+}
+
+void GrabSession::ContinueGrab()
+{
+    if (m_grabDisabled || m_runner.isRunning() || isGrabbing() || !hasJournal()) {
+        updateContinueCommand();
+        return;
+    }
+    const QString caption = QStringLiteral("Continue Grab");
+    GrabJournal journal;
+    QString error;
+    if (!journal.load(journalPath(), &error)) {
+        m_model.platform().message(caption, tr("The grab of %1 cannot be continued: %2").arg(siteName(), error),
+                                   Platform::Ok, Platform::Warning);
+        updateContinueCommand();
+        return;
+    }
+    if (journal.site != siteName() || journal.done.next.isEmpty()) {
+        m_model.platform().message(caption, tr("The grab of %1 has no page left to grab.").arg(siteName()),
+                                   Platform::Ok, Platform::Information);
+        QFile::remove(journalPath());
+        updateContinueCommand();
+        return;
+    }
+    enterGrabbing();
+    GrabRunner::Options options = grabOptions();
+    options.firstPage = journal.done.pagesDone;
+    options.skipListings = journal.done.skipListings;
+    for (const QString& key : journal.done.visited)
+        options.visited << resolved(key);
+    beginJournal(journal.done.next, &journal);
+    m_runner.start(resolved(journal.done.next), options);
+}
+
+void GrabSession::grabRefused(int page, const QString& address, const QString& reason)
+{
+    endAtPage(QStringLiteral(" Page %1 refused: %2").arg(page + 1).arg(reason));
+    const QString site = siteName();
+    if (site.isEmpty())
+        return;
+    const QString text =
+        tr("The robots.txt of %1 asks robots not to read\n%2\nso the grab stopped there.\n\n"
+           "If the site lets you grab it, Quillon can ignore robots.txt for %3 from now on and continue the "
+           "grab. Ignore robots.txt for this site?")
+            .arg(QUrl(address).host(), address, site);
+    if (m_model.platform().message(QStringLiteral("Grab Refused"), text, Platform::Yes | Platform::No,
+                                   Platform::Warning, Platform::No)
+        == Platform::Yes) {
+        setHonoursRobotsTxt(site, false);
+        ContinueGrab();
+    }
+}
+
+// ---- settings of grabbing ------------------------------------------------------------------
+
+namespace {
+
+QStringList ignoredRobotsSites(const SettingsStore& settings)
+{
+    QStringList out;
+    for (const QString& name : settings.ReadSettingText(QStringLiteral("IgnoreRobotsTxt")).split(QLatin1Char('|')))
+        if (!name.trimmed().isEmpty())
+            out << name.trimmed();
+    return out;
+}
+
+} // namespace
+
+bool GrabSession::honoursRobotsTxt(const QString& siteName) const
+{
+    return !ignoredRobotsSites(m_model.settings()).contains(siteName.trimmed());
+}
+
+void GrabSession::setHonoursRobotsTxt(const QString& siteName, bool honour)
+{
+    QStringList sites = ignoredRobotsSites(m_model.settings());
+    sites.removeAll(siteName.trimmed());
+    if (!honour)
+        sites << siteName.trimmed();
+    m_model.settings().WriteSettingText(QStringLiteral("IgnoreRobotsTxt"), sites.join(QLatin1Char('|')));
+}
+
+bool GrabSession::sourceColumns() const
+{
+    return SettingToBoolean(m_model.settings().ReadSettingText(QStringLiteral("GrabSourceColumns")), false);
 }
 
 } // namespace quillon

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "grab/GrabJournal.h"
 #include "grab/GrabRunner.h"
 #include "grab/KeyTable.h"
 #include "grab/PageFetcher.h"
@@ -42,8 +43,19 @@ struct BuiltInSites
  * downloads of a grab and of the listing count) runs in steps driven by the
  * network and by timers; the window never waits in a nested loop.
  *
+ * Every grab keeps a journal (GrabJournal) in the user data folder, one a site,
+ * written after each page; Continue Grab goes on with the chosen site's grab from
+ * it, after Stop, a failed or refused page, closing Quillon or a crash, appending
+ * the pages still to come. A grab that comes to the site's last page removes it.
+ *
+ * Grabs honour the sites' robots.txt unless the setting "IgnoreRobotsTxt" names the
+ * site; a page refused by it ends the grab, says so, and asks whether to ignore it
+ * for the site from now on. With the setting "GrabSourceColumns" every record gets
+ * its page's address and the time it was grabbed.
+ *
  * Commands it sets: "tb1.StartGrab", "tb1.Back", "tb1.Forward", "tb0.Stop",
- * "tb1.Stop", "mnuFileB_Grab", "mnuFileB_StopGrab".
+ * "tb1.Stop", "mnuFileB_Grab", "mnuFileB_StopGrab", "tb1.ContinueGrab",
+ * "mnuFileB_ContinueGrab".
  */
 class GrabSession : public QObject
 {
@@ -97,6 +109,19 @@ public:
     void goBack();
     void goForward();
     void reload();
+    /** Continue Grab: the chosen site's unfinished grab goes on where its journal says,
+     *  its remaining pages appended at the end of the sheet. */
+    void ContinueGrab();
+    /** The journal of the chosen site's grabs (there or not). */
+    QString journalPath() const;
+    /** Whether the chosen site has an unfinished grab to continue. */
+    bool hasJournal() const;
+    /** Whether grabs of @p siteName honour its robots.txt (the setting "IgnoreRobotsTxt"
+     *  does not name it), and changing that. */
+    bool honoursRobotsTxt(const QString& siteName) const;
+    void setHonoursRobotsTxt(const QString& siteName, bool honour);
+    /** Whether the setting "GrabSourceColumns" asks for the page and time columns. */
+    bool sourceColumns() const;
     /** Whether a grab is under way (`Timer1` is running). */
     bool isGrabbing() const { return m_timer1.isActive(); }
     /** One tick of the progress animation `Timer1` (every 200 ms while grabbing). */
@@ -137,10 +162,22 @@ private:
     void finishGrab();
     void grabStopped();
     void grabFailed(int page, const QString& address, const QString& error);
+    void endAtPage(const QString& status);
     void pageGrabbed();
     void prepareSheet();
     QString resolved(const QString& address);
     void setEnabled(const QString& name, bool on);
+    void enterGrabbing();
+    GrabRunner::Options grabOptions();
+    QString siteName() const;
+    /** An address as the journal keeps it: the sample directory's as "quillon-sample:". */
+    QString storedAddress(const QString& address) const;
+    QStringList storedAddresses(const QStringList& addresses) const;
+    void beginJournal(const QString& start, const GrabJournal* continued);
+    void journalPage();
+    void closeJournal(const QString& endedBy, const QString& reason);
+    void grabRefused(int page, const QString& address, const QString& reason);
+    void updateContinueCommand();
 
     MainModel& m_model;
     BrowserControl& m_browser;
@@ -159,6 +196,11 @@ private:
     bool m_busy = false;
     /** A grab is one step to undo, whatever its pages. */
     AppendingStep m_undo;
+
+    // The journal of the grab under way.
+    GrabJournal m_journal;
+    QString m_journalPath;
+    qint64 m_journalListings = 0;
 
     // The listing count lookup of the address box: a wait for the address to settle,
     // then one download.

@@ -91,6 +91,7 @@ QList<MenuEntry> buildMenus()
                  separator(),
                  item("mnuFileB_Grab", "Start &Grabbing", "F5"),
                  item("mnuFileB_StopGrab", "&Stop Grabbing", "Ctrl+F5"),
+                 item("mnuFileB_ContinueGrab", "&Continue Grab", "", F::Disabled),
                  separator(),
                  item("mnuFileBexit", "E&xit"),
              }),
@@ -324,6 +325,7 @@ QList<QList<ToolButtonEntry>> buildToolbars()
         gap(),
         button("Stop", "Stop Grabbing"),
         button("StartGrab", "Start Grabbing"),
+        button("ContinueGrab", "Continue Grab", F::Disabled),
     };
     QList<ToolButtonEntry> guide = {
         button("Web", "Go to Searching Site"),

@@ -178,6 +178,22 @@ QIcon glyph(const QString& key)
             p.setPen(QPen(QColor(0x30, 0x30, 0x30), 5, Qt::SolidLine, Qt::RoundCap));
             p.drawPath(handset);
         });
+    if (key == QLatin1String("ContinueGrab"))
+        return drawn([](QPainter& p) {
+            // The grab arrow under a bar: grabbing goes on from where it stood.
+            p.fillRect(QRectF(5, 3, 22, 4), QColor(0x30, 0x30, 0x30));
+            p.setBrush(QColor(0x20, 0x90, 0x30));
+            QPainterPath arrow;
+            arrow.moveTo(16, 29);
+            arrow.lineTo(6, 18);
+            arrow.lineTo(12, 18);
+            arrow.lineTo(12, 10);
+            arrow.lineTo(20, 10);
+            arrow.lineTo(20, 18);
+            arrow.lineTo(26, 18);
+            arrow.closeSubpath();
+            p.drawPath(arrow);
+        });
     if (key == QLatin1String("StartGrab"))
         return drawn([](QPainter& p) {
             p.setBrush(QColor(0x20, 0x90, 0x30));

@@ -203,6 +203,7 @@ private slots:
         QTest::newRow("Browser back") << "mnuFileB_back" << "Go &Back" << "" << "mnuFileB";
         QTest::newRow("Grab") << "mnuFileB_Grab" << "Start &Grabbing" << "F5" << "mnuFileB";
         QTest::newRow("Stop grab") << "mnuFileB_StopGrab" << "&Stop Grabbing" << "Ctrl+F5" << "mnuFileB";
+        QTest::newRow("Continue grab") << "mnuFileB_ContinueGrab" << "&Continue Grab" << "" << "mnuFileB";
         QTest::newRow("Guide forward") << "mnuFileG_forward" << "Go &Forward" << "" << "mnuFileG";
         QTest::newRow("Address box") << "mnuViewDropBox" << "&URL Address Box" << "" << "mnuViewB";
         QTest::newRow("Cut") << "mnuEditCut" << "C&ut" << "Ctrl+X" << "mnuEdit";
@@ -267,6 +268,7 @@ private slots:
         QTest::newRow("Reload") << "tb1.Reload" << "Refresh Current Page";
         QTest::newRow("Stop 1") << "tb1.Stop" << "Stop Grabbing";
         QTest::newRow("StartGrab") << "tb1.StartGrab" << "Start Grabbing";
+        QTest::newRow("ContinueGrab") << "tb1.ContinueGrab" << "Continue Grab";
         QTest::newRow("Web 2") << "tb2.Web" << "Go to Searching Site";
     }
     void toolbarButtons()

@@ -1,4 +1,5 @@
 #include "LocalHttpServer.h"
+#include "testsupport/MisbehavingDirectory.h"
 #include "testsupport/SheetState.h"
 #include "testsupport/TestPlatform.h"
 
@@ -6,9 +7,11 @@
 #include "shell/MainModel.h"
 #include "shell/SettingsStore.h"
 #include "grab/BrowserControl.h"
+#include "grab/GrabJournal.h"
 #include "grab/GrabSession.h"
 #include "edit/EditCommands.h"
 
+#include <QDir>
 #include <QFile>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -51,6 +54,20 @@ struct Commands
     bool grab;
     bool stop;
 };
+
+QStringList sorted(QStringList list)
+{
+    list.sort();
+    return list;
+}
+
+QStringList recordNames(const RecordSheet& sheet)
+{
+    QStringList out;
+    for (int r = 1; r < sheet.rows(); ++r)
+        out << sheet.text(r, 0);
+    return out;
+}
 
 } // namespace
 
@@ -106,6 +123,56 @@ class TestGrabSession : public QObject
         QSignalSpy ended(m_session, &GrabSession::grabEnded);
         m_session->Grab();
         QVERIFY(ended.wait(30000));
+    }
+
+    void continueAndWait()
+    {
+        QSignalSpy ended(m_session, &GrabSession::grabEnded);
+        m_session->ContinueGrab();
+        QVERIFY(ended.wait(30000));
+    }
+
+    bool continueEnabled()
+    {
+        const bool on = commands().isEnabled(QStringLiteral("tb1.ContinueGrab"));
+        [&] { QCOMPARE(commands().isEnabled(QStringLiteral("mnuFileB_ContinueGrab")), on); }();
+        return on;
+    }
+
+    /** The named listings of a search of the sample directory, in no order. */
+    QStringList sampleNames(const QString& category, const QString& city = QString())
+    {
+        SampleDirectory::Query q;
+        q.category = category;
+        q.city = city;
+        QStringList out;
+        for (const SampleDirectory::Listing* l : m_session->sampleDirectory().search(q))
+            if (!l->name.isEmpty())
+                out << l->name;
+        return sorted(out);
+    }
+
+    /** A site table of one site, the misbehaving directory, with its key; chosen. */
+    void chooseMisbehaving(const MisbehavingDirectory& site)
+    {
+        AppPaths::setDataFolder(m_dir->path());
+        writeFile(m_dir->filePath(QStringLiteral("misbehaving.csv")), MisbehavingDirectory::keyCsv());
+        writeFile(m_dir->filePath(QStringLiteral("sites.csv")),
+                  "Site,Key,Grab,Address\nMisbehaving Directory,misbehaving.csv,1," + site.root().toUtf8() + "/\n");
+        m_session->FillCatalogFrom(m_dir->filePath(QStringLiteral("sites.csv")));
+        m_session->SelectSite(0);
+        QVERIFY(!m_session->isGrabDisabled());
+        m_browser->go(site.pageUrl(1));
+        QVERIFY(m_session->isListingPage(site.pageUrl(1)));
+    }
+
+    /** Stops the grab once page @p page (0 is the first) is in the sheet. */
+    void stopAfterPage(int page)
+    {
+        connect(&m_session->runner(), &GrabRunner::pageGrabbed, m_session, [this, page](int grabbed) {
+            if (grabbed == page)
+                m_session->Stop();
+        });
     }
 
 private slots:
@@ -587,6 +654,267 @@ private slots:
         QCOMPARE(m_platform->busyDepth, 0);
         emit m_browser->loadFinished();
         QCOMPARE(m_platform->busyDepth, 0);
+    }
+
+    // ---- the journal and Continue Grab ----------------------------------------------------------
+
+    void journalAfterEveryPage()
+    {
+        const QString root = chooseSample("Sample Directory (site A rules)");
+        browseAndWait(root + QStringLiteral("/a/results?cat=Florists&city=&state=&per=5"));
+        QVERIFY(!continueEnabled());
+        QStringList started;
+        QList<GrabJournal> journals;
+        GrabRunner& runner = m_session->runner();
+        connect(&runner, &GrabRunner::pageStarted, this, [&](int, const QString& address) { started << address; });
+        connect(&runner, &GrabRunner::pageGrabbed, this, [&] {
+            GrabJournal journal;
+            QString error;
+            QVERIFY2(journal.load(m_session->journalPath(), &error), qPrintable(error));
+            journals << journal;
+            QCOMPARE(journal.done.rows, qint64(m_model->sheet().rows()));
+            QVERIFY(!continueEnabled()); // not while grabbing
+        });
+        grabAndWait();
+        QVERIFY(journals.size() >= 3);
+        for (int i = 0; i < journals.size(); ++i) {
+            const GrabJournal& j = journals[i];
+            QCOMPARE(j.site, QStringLiteral("Sample Directory (site A rules)"));
+            QCOMPARE(j.startAddress, QStringLiteral("quillon-sample:/a/results?cat=Florists&city=&state=&per=5"));
+            QCOMPARE(j.done.pagesDone, i + 1);
+            QCOMPARE(j.done.listings, qint64(j.done.rows - 1));
+            QCOMPARE(j.firstRow, qint64(1));
+            QCOMPARE(j.document, m_model->document().DocumentName());
+            // The next page as the sample directory's address, whatever its port.
+            if (i + 1 < started.size()) {
+                QVERIFY(j.done.next.startsWith(QLatin1String("quillon-sample:/a/results?")));
+                QCOMPARE(m_session->sampleDirectory().resolve(j.done.next), started[i + 1]);
+            }
+        }
+        // The grab came to the last page: nothing is left to continue.
+        QVERIFY(!QFile::exists(m_session->journalPath()));
+        QVERIFY(!continueEnabled());
+        QCOMPARE(sorted(recordNames(m_model->sheet())), sampleNames(QStringLiteral("Florists")));
+    }
+
+    void continueAfterStop_data()
+    {
+        QTest::addColumn<bool>("sortAndEdit");
+        QTest::newRow("sheet as it was") << false;
+        QTest::newRow("sheet sorted and edited in between") << true;
+    }
+
+    void continueAfterStop()
+    {
+        QFETCH(bool, sortAndEdit);
+        const QString root = chooseSample("Sample Directory (site B rules)");
+        browseAndWait(root + QStringLiteral("/b/results?cat=Florists&city=&state=&per=5"));
+        stopAfterPage(1);
+        grabAndWait();
+        QCOMPARE(panel(2), QStringLiteral(" Cancel"));
+        QVERIFY(m_model->sheet().rows() > 2 && m_model->sheet().rows() <= 11); // two pages of 5, some without names
+        QVERIFY(continueEnabled());
+        GrabJournal journal;
+        QVERIFY(journal.load(m_session->journalPath()));
+        QCOMPARE(journal.endedBy, QStringLiteral("stopped"));
+        QCOMPARE(journal.done.pagesDone, 2);
+        disconnect(&m_session->runner(), &GrabRunner::pageGrabbed, m_session, nullptr);
+
+        RecordSheet& sheet = m_model->sheet();
+        QStringList before = recordNames(sheet);
+        if (sortAndEdit) {
+            // Newest first, and a record changed: the grab's rows are no longer where it left them.
+            std::vector<int> order;
+            for (int r = sheet.rows() - 1; r >= 1; --r)
+                order.push_back(r);
+            sheet.applyRecordOrder(order);
+            sheet.setText(1, 0, sheet.text(1, 0) + QStringLiteral(" (called)"));
+            before = recordNames(sheet);
+        }
+        m_browser->go(root + QStringLiteral("/b/")); // the browser went elsewhere meanwhile
+        QVERIFY(continueEnabled());
+        continueAndWait();
+        QCOMPARE(panel(2), QStringLiteral(" Done"));
+        // The records before stay as they were, the pages still to come follow them.
+        QCOMPARE(recordNames(sheet).mid(0, before.size()), before);
+        QStringList all = recordNames(sheet);
+        if (sortAndEdit)
+            all[0].chop(9);
+        QCOMPARE(sorted(all), sampleNames(QStringLiteral("Florists")));
+        QVERIFY(!QFile::exists(m_session->journalPath()));
+        QVERIFY(!continueEnabled());
+    }
+
+    void continueAfterClosing()
+    {
+        // Quillon closed during a grab; started again, the site chosen, the grab goes on
+        // (the sample directory is now at another port).
+        const QString root = chooseSample("Sample Directory (key rules)");
+        browseAndWait(root + QStringLiteral("/k/results?cat=Bakeries&city=&state=&per=4"));
+        QSignalSpy pages(&m_session->runner(), &GrabRunner::pageGrabbed);
+        m_session->Grab();
+        QTRY_VERIFY_WITH_TIMEOUT(pages.size() >= 2, 20000);
+        delete m_session;
+        m_session = nullptr;
+        GrabJournal journal;
+        QVERIFY(journal.load(GrabJournal::pathForSite(QStringLiteral("Sample Directory (key rules)"))));
+        QCOMPARE(journal.endedBy, QStringLiteral("closed"));
+        const QStringList kept = recordNames(m_model->sheet()).mid(0, int(journal.done.rows - 1));
+        m_model->sheet().setRows(int(journal.done.rows));
+
+        m_session = new GrabSession(*m_model, *m_browser);
+        QVERIFY(chooseSample("Sample Directory (key rules)") != root);
+        QVERIFY(continueEnabled());
+        continueAndWait();
+        QCOMPARE(recordNames(m_model->sheet()).mid(0, kept.size()), kept);
+        QCOMPARE(sorted(recordNames(m_model->sheet())), sampleNames(QStringLiteral("Bakeries")));
+    }
+
+    void continueAfterAFailedPage()
+    {
+        MisbehavingDirectory site(5, 3);
+        site.setPlan(3, {MisbehavingDirectory::Trouble::ServerError, 3});
+        chooseMisbehaving(site);
+        PageFetcher::Limits limits;
+        limits.retryWaitMs = 10;
+        m_session->fetcher().setLimits(limits);
+        grabAndWait();
+        QCOMPARE(panel(2), QStringLiteral(" Page 3 failed: the site answered with status 500 (asked 3 times)"));
+        QCOMPARE(recordNames(m_model->sheet()), site.names(1) + site.names(2));
+        QVERIFY(continueEnabled());
+        QVERIFY(state().grab);
+        continueAndWait();
+        QCOMPARE(panel(2), QStringLiteral(" Done"));
+        QCOMPARE(recordNames(m_model->sheet()),
+                 site.names(1) + site.names(2) + site.names(3) + site.names(4) + site.names(5));
+        QCOMPARE(site.requestCount(1), 1); // the key reads no count: the address box does not look
+        QCOMPARE(site.requestCount(2), 1);
+    }
+
+    void robotsTxtRefusal_data()
+    {
+        QTest::addColumn<int>("answer");
+        QTest::newRow("left as it is") << int(Platform::No);
+        QTest::newRow("ignored for the site from now on") << int(Platform::Yes);
+    }
+
+    void robotsTxtRefusal()
+    {
+        QFETCH(int, answer);
+        MisbehavingDirectory site(3, 2);
+        site.setRobotsTxt("User-agent: *\nDisallow: /r?p=2\n");
+        chooseMisbehaving(site);
+        m_platform->messageAnswers.enqueue(answer);
+        QSignalSpy ended(m_session, &GrabSession::grabEnded);
+        m_session->Grab();
+        QVERIFY(ended.wait(20000));
+        QCOMPARE(m_platform->messages.size(), 1);
+        const TestPlatform::Message& asked = m_platform->messages[0];
+        QCOMPARE(asked.caption, QStringLiteral("Grab Refused"));
+        QVERIFY2(asked.text.contains(site.pageUrl(2)), qPrintable(asked.text));
+        QVERIFY(asked.text.contains(QLatin1String("Ignore robots.txt for this site?")));
+        QCOMPARE(asked.buttons, int(Platform::Yes | Platform::No));
+        QCOMPARE(asked.defaultButton, int(Platform::No));
+        QCOMPARE(site.requestCount(2), 0);
+        if (answer == Platform::No) {
+            QCOMPARE(panel(2),
+                     QStringLiteral(" Page 2 refused: the site's robots.txt does not allow robots to read /r?p=2"));
+            QCOMPARE(recordNames(m_model->sheet()), site.names(1));
+            QVERIFY(m_session->honoursRobotsTxt(QStringLiteral("Misbehaving Directory")));
+            QCOMPARE(m_settings->ReadSettingText(QStringLiteral("IgnoreRobotsTxt")), QString());
+            GrabJournal journal;
+            QVERIFY(journal.load(m_session->journalPath()));
+            QCOMPARE(journal.endedBy, QStringLiteral("refused"));
+            QVERIFY(continueEnabled());
+            return;
+        }
+        // Yes: the setting names the site and the grab goes on at the page refused.
+        QVERIFY(ended.wait(20000));
+        QCOMPARE(m_settings->ReadSettingText(QStringLiteral("IgnoreRobotsTxt")),
+                 QStringLiteral("Misbehaving Directory"));
+        QCOMPARE(panel(2), QStringLiteral(" Done"));
+        QCOMPARE(recordNames(m_model->sheet()), site.names(1) + site.names(2) + site.names(3));
+        QCOMPARE(site.requests.count(QStringLiteral("/robots.txt")), 1);
+    }
+
+    void robotsTxtSetting_data()
+    {
+        QTest::addColumn<QString>("setting");
+        QTest::addColumn<bool>("honoured");
+        QTest::newRow("not set") << "" << true;
+        QTest::newRow("another site") << "Yellow Pages US (2017 pages)" << true;
+        QTest::newRow("this site") << "Misbehaving Directory" << false;
+        QTest::newRow("this site among others") << "Other Site | Misbehaving Directory|" << false;
+    }
+
+    void robotsTxtSetting()
+    {
+        QFETCH(QString, setting);
+        QFETCH(bool, honoured);
+        m_settings->WriteSettingText(QStringLiteral("IgnoreRobotsTxt"), setting);
+        MisbehavingDirectory site(2, 2);
+        site.setRobotsTxt("User-agent: *\nDisallow: /\n");
+        chooseMisbehaving(site);
+        grabAndWait();
+        QCOMPARE(m_session->honoursRobotsTxt(QStringLiteral("Misbehaving Directory")), honoured);
+        QCOMPARE(site.requests.count(QStringLiteral("/robots.txt")), honoured ? 1 : 0);
+        QCOMPARE(recordNames(m_model->sheet()).filter(QStringLiteral("Caf\u00e9")).size(), honoured ? 0 : 4);
+    }
+
+    void sourceColumnsSetting_data()
+    {
+        QTest::addColumn<QString>("setting");
+        QTest::addColumn<bool>("columns");
+        QTest::newRow("not set") << "" << false;
+        QTest::newRow("off") << "False" << false;
+        QTest::newRow("on") << "True" << true;
+    }
+
+    void sourceColumnsSetting()
+    {
+        QFETCH(QString, setting);
+        QFETCH(bool, columns);
+        m_settings->WriteSettingText(QStringLiteral("GrabSourceColumns"), setting);
+        MisbehavingDirectory site(2, 2);
+        chooseMisbehaving(site);
+        const int before = m_model->sheet().cols();
+        grabAndWait();
+        const RecordSheet& sheet = m_model->sheet();
+        QCOMPARE(sheet.cols(), before + (columns ? 2 : 0));
+        QCOMPARE(m_model->document().ColumnComboLists().size(), sheet.cols());
+        if (columns) {
+            QCOMPARE(sheet.title(before), QStringLiteral("Source Page"));
+            QCOMPARE(sheet.title(before + 1), QStringLiteral("Grabbed At"));
+            QCOMPARE(sheet.text(1, before), site.pageUrl(1));
+            QCOMPARE(sheet.text(4, before), site.pageUrl(2));
+            QCOMPARE(sheet.text(4, before + 1), QStringLiteral("2026-12-08 16:24:09")); // the platform's clock
+        }
+    }
+
+    void continueWithoutAJournal()
+    {
+        MisbehavingDirectory site(2);
+        chooseMisbehaving(site);
+        const int rows = m_model->sheet().rows();
+        QVERIFY(!continueEnabled());
+        m_session->ContinueGrab(); // nothing to continue: nothing happens
+        QVERIFY(!m_session->isGrabbing());
+        QVERIFY2(m_platform->messages.isEmpty(), qPrintable(m_platform->lastMessage()));
+
+        // A journal that cannot be read says why.
+        QDir().mkpath(GrabJournal::folder());
+        writeFile(m_session->journalPath(), "{ this is not a journal");
+        m_session->SelectSite(0);
+        QVERIFY(continueEnabled());
+        m_session->ContinueGrab();
+        QVERIFY(!m_session->isGrabbing());
+        QCOMPARE(m_platform->messages.size(), 1);
+        QCOMPARE(m_platform->messages[0].caption, QStringLiteral("Continue Grab"));
+        QVERIFY2(m_platform->messages[0].text.startsWith(
+                     QLatin1String("The grab of Misbehaving Directory cannot be continued: ")),
+                 qPrintable(m_platform->messages[0].text));
+        QCOMPARE(m_model->sheet().rows(), rows);
+        QVERIFY(site.requests.isEmpty());
     }
 
     void grabDelaySetting_data()

@@ -186,6 +186,61 @@ private slots:
         QCOMPARE(m_window->model().currentPage(), int(MainModel::BrowserPage));
     }
 
+    void continueGrabFromTheWindow()
+    {
+        // The menu entry and the toolbar button, off until there is a grab to continue.
+        QCOMPARE(m_window->action(QStringLiteral("mnuFileB_ContinueGrab"))->text(), QStringLiteral("&Continue Grab"));
+        QCOMPARE(m_window->action(QStringLiteral("tb1.ContinueGrab"))->toolTip(), QStringLiteral("Continue Grab"));
+        QVERIFY(!enabled("mnuFileB_ContinueGrab"));
+        QVERIFY(!enabled("tb1.ContinueGrab"));
+
+        m_settings->WriteSettingText(QStringLiteral("GrabDelay"), QStringLiteral("50"));
+        QVERIFY(browserSettled());
+        const QString page =
+            session().sampleDirectory().root() + QStringLiteral("/a/results?cat=Florists&city=&state=&per=4");
+        QSignalSpy evaluated(&session(), &GrabSession::addressEvaluated);
+        m_window->browser()->setUrl(QUrl(page));
+        QVERIFY(QTest::qWaitFor([&] { return m_window->addressBox()->text() == page; }, 30000));
+        QVERIFY(evaluated.wait(20000) || !evaluated.isEmpty());
+
+        // Stopped after its first page ...
+        QSignalSpy ended(&session(), &GrabSession::grabEnded);
+        QSignalSpy pages(&session().runner(), &GrabRunner::pageGrabbed);
+        m_window->action(QStringLiteral("tb1.StartGrab"))->trigger();
+        QVERIFY(!enabled("tb1.ContinueGrab"));
+        QVERIFY(pages.wait(20000));
+        m_window->action(QStringLiteral("tb1.Stop"))->trigger();
+        QVERIFY(ended.wait(20000));
+        QVERIFY(enabled("mnuFileB_ContinueGrab"));
+        QVERIFY(enabled("tb1.ContinueGrab"));
+        const int kept = m_window->model().sheet().rows();
+
+        // ... continued from the toolbar to the end.
+        m_window->action(QStringLiteral("tb1.ContinueGrab"))->trigger();
+        QCOMPARE(visibleHint(), 2);
+        QVERIFY(enabled("tb1.Stop"));
+        QVERIFY(!enabled("tb1.ContinueGrab"));
+        QVERIFY(!enabled("tb1.StartGrab"));
+        QVERIFY(ended.wait(30000));
+        QCOMPARE(panel(2), QStringLiteral(" Done"));
+        QVERIFY(!enabled("tb1.ContinueGrab"));
+        QVERIFY(!enabled("mnuFileB_ContinueGrab"));
+        const RecordSheet& sheet = m_window->model().sheet();
+        QVERIFY(sheet.rows() > kept);
+        SampleDirectory::Query q;
+        q.category = QStringLiteral("Florists");
+        QStringList expected;
+        for (const SampleDirectory::Listing* l : session().sampleDirectory().search(q))
+            if (!l->name.isEmpty())
+                expected << l->name;
+        QStringList got;
+        for (int r = 1; r < sheet.rows(); ++r)
+            got << sheet.text(r, 0);
+        expected.sort();
+        got.sort();
+        QCOMPARE(got, expected);
+    }
+
     void choosingASiteFromTheList()
     {
         QComboBox* sites = m_window->siteList();
