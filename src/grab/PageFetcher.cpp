@@ -86,6 +86,12 @@ private:
 
 namespace {
 
+constexpr qint64 kReadAhead = 256 * 1024;
+
+/** A page body gets room for the largest page at once when it passes this, so that
+ *  it does not double past the limit as it grows. */
+constexpr qint64 kRoomAt = 1024 * 1024;
+
 /** Why a download failed, in words that name the common causes plainly. */
 QString networkError(const QNetworkReply& reply)
 {
@@ -279,6 +285,9 @@ void PageFetcher::request(quint64 id, const QUrl& url)
     request.setRawHeader("Accept", "text/html,application/xhtml+xml,*/*;q=0.8");
     request.setRawHeader("Accept-Encoding", "gzip, deflate");
     QNetworkReply* reply = m_network->get(request);
+    // The network reads no further ahead than this: a page too large is refused when
+    // it passes the limit, not once the network has taken in all the site sends.
+    reply->setReadBufferSize(kReadAhead);
     Job& job = m_jobs.at(id);
     job.reply = reply;
     job.answered = false;
@@ -323,6 +332,9 @@ QString PageFetcher::take(Job& job)
     const QByteArray data = job.reply ? job.reply->readAll() : QByteArray();
     if (data.isEmpty())
         return {};
+    // Room that is reserved costs no memory until it is written.
+    if (job.body.capacity() < m_limits.maxBytes + 1 && job.body.size() + data.size() > kRoomAt)
+        job.body.reserve(m_limits.maxBytes + 64 * 1024 + 1);
     if (!job.packed) {
         job.body += data;
         return job.body.size() > m_limits.maxBytes ? tooLarge() : QString();
