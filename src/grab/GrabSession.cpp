@@ -590,10 +590,6 @@ void GrabSession::reload()
     m_browser.reload();
 }
 
-} // namespace quillon
-
-namespace quillon {
-
 // ---- the journal and Continue Grab ---------------------------------------------------------
 
 QString GrabSession::siteName() const
