@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(cmake ninja-build g++ qt6-base-dev qt6-webengine-dev qt6-serialport-dev
-          qt6-httpserver-dev qt6-websockets-dev qt6-tools-dev libphonenumber-dev fonts-liberation
+          qt6-httpserver-dev qt6-websockets-dev qt6-tools-dev libphonenumber-dev libgumbo-dev fonts-liberation
           pkg-config libxlsxwriter-dev libminizip-dev)
 if [[ "${1:-}" == "--test" ]]; then
     packages+=(xvfb xauth poppler-utils socat desktop-file-utils appstream dpkg-dev file

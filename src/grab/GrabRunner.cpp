@@ -1,6 +1,7 @@
 #include "grab/GrabRunner.h"
 
 #include "grab/HtmlText.h"
+#include "grab/PageReader.h"
 #include "sheet/RecordSheet.h"
 
 namespace quillon {
@@ -256,7 +257,7 @@ void GrabRunner::processPage()
     }
 
     // The next address, from the page as downloaded.
-    const QString cut = QString::fromUtf8(NextLink(page.text, key));
+    const QString cut = QString::fromUtf8(PageNextLink(page.text, key));
     switch (m_options.rules) {
     case SiteRules::BuiltInA:
         m_composed = m_options.siteABase + cut;
@@ -301,7 +302,7 @@ void GrabRunner::processPage()
     // Listings taken before (a grab stopped on this page, continued) are left out;
     // the page is read whole to find where the rest begins.
     context.stopRequested = m_stopRequested && m_skip == 0;
-    const ParsedPage parsed = ParseListings(page.text, key, m_options.rules, context);
+    const ParsedPage parsed = ParsePage(page.text, key, m_options.rules, context);
     const int from = std::min(m_skip, parsed.rowCount());
     int count = parsed.rowCount() - from;
     bool stopped = parsed.stopped;

@@ -66,7 +66,7 @@ constexpr char16_t kWindows1252High[32] = {
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
 };
 
-void appendUtf8(QByteArray& out, char32_t c)
+void putUtf8(QByteArray& out, char32_t c)
 {
     if (c < 0x80) {
         out.append(char(c));
@@ -236,6 +236,21 @@ Charset classify(const QByteArray& label)
 
 } // namespace
 
+qsizetype referenceAt(QByteArrayView text, char32_t& c)
+{
+    return text.startsWith('&') ? readReference(text, c) : 0;
+}
+
+qsizetype spaceAt(QByteArrayView text)
+{
+    return text.isEmpty() ? 0 : spaceAt(reinterpret_cast<const unsigned char*>(text.data()), text.size());
+}
+
+void appendUtf8(QByteArray& out, char32_t c)
+{
+    putUtf8(out, c);
+}
+
 void appendDecoded(QByteArray& out, QByteArrayView text)
 {
     qsizetype i = 0;
@@ -254,7 +269,7 @@ void appendDecoded(QByteArray& out, QByteArrayView text)
             out.append('&');
             i = at + 1;
         } else {
-            appendUtf8(out, c);
+            putUtf8(out, c);
             i = at + used;
         }
     }

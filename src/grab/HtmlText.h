@@ -24,6 +24,17 @@ void appendDecoded(QByteArray& out, QByteArrayView text);
  *  length appended. */
 qsizetype appendCleanValue(QByteArray& out, QByteArrayView raw);
 
+/** The character reference at the start of @p text (text[0] == '&'), as appendDecoded()
+ *  reads it: returns the bytes it takes, 0 when it is none, and the character in @p c. */
+qsizetype referenceAt(QByteArrayView text, char32_t& c);
+
+/** The length of the white space character (as trimmed from values) at the start of
+ *  @p text; 0 when there is none. */
+qsizetype spaceAt(QByteArrayView text);
+
+/** Appends the character @p c to @p out as UTF-8. */
+void appendUtf8(QByteArray& out, char32_t c);
+
 QString decoded(const QString& text);
 QByteArray decoded(QByteArrayView text);
 

@@ -86,6 +86,9 @@ private:
 GrabKey GrabKey::fromTable(const KeyTable& table)
 {
     GrabKey key;
+    key.kind = table.text(2, 2).trimmed().compare(QLatin1String("schema.org"), Qt::CaseInsensitive) == 0
+                 ? KeyKind::StructuredData
+                 : KeyKind::Markers;
     key.listingsPerPage = clampedInt(table.number(1, 2), 0, INT_MAX);
     key.lastField = clampedInt(table.number(1, 6), -1, kMaxFields - 1);
     key.listingStart = table.text(5, 2).toUtf8();
@@ -109,6 +112,41 @@ GrabKey GrabKey::fromTable(const KeyTable& table)
     key.cityMarker = table.text(19, 2);
     key.stateMarker = table.text(20, 2);
     return key;
+}
+
+void GrabKey::toTable(KeyTable& table, const QString& note) const
+{
+    static const char* const titles[] = {"Name", "Street", "City", "State", "Zip Code", "Phone", "Web Site", "Email"};
+    table.clear();
+    auto put = [&table](int row, std::initializer_list<QString> cells) {
+        int col = 0;
+        for (const QString& cell : cells)
+            table.setText(row, col++, cell);
+    };
+    auto number = [](qint64 n) { return QString::number(n); };
+    const QString empty;
+    put(0, {note});
+    put(1, {QStringLiteral("Page"), QStringLiteral("listings"), number(listingsPerPage), QStringLiteral("page marker"),
+            listingPageMarker, QStringLiteral("last field"), number(lastField), QStringLiteral("read count"),
+            number(readCount ? 1 : 0)});
+    put(2, {QStringLiteral("Kind"), QStringLiteral("reads"),
+            kind == KeyKind::StructuredData ? QStringLiteral("schema.org") : QStringLiteral("markers")});
+    put(5, {QStringLiteral("Listing"), QStringLiteral("start"), QString::fromUtf8(listingStart), empty,
+            QStringLiteral("end"), QString::fromUtf8(listingEnd)});
+    put(14, {QStringLiteral("Count (second)"), empty, countStart2, countEnd2});
+    put(15, {QStringLiteral("Next link start"), empty, QString::fromUtf8(nextStart)});
+    put(16, {QStringLiteral("Next link end"), empty, QString::fromUtf8(nextEnd)});
+    put(18, {QStringLiteral("Count"), empty, countStart, countEnd});
+    put(19, {QStringLiteral("City in address"), empty, cityMarker});
+    put(20, {QStringLiteral("State in address"), empty, stateMarker});
+    for (int j = 0; j <= lastField && j < int(fields.size()); ++j) {
+        const Field& f = fields[size_t(j)];
+        const QString title = f.column >= 0 && f.column < 8 ? QLatin1String(titles[f.column])
+                            : f.column < 0                   ? QStringLiteral("(not kept)")
+                                                             : QStringLiteral("Column %1").arg(f.column + 1);
+        put(6 + j, {QStringLiteral("Field %1 %2").arg(j).arg(title), number(f.column), QString::fromUtf8(f.start), empty,
+                    QStringLiteral("end"), QString::fromUtf8(f.end)});
+    }
 }
 
 QByteArrayView ParsedPage::cellText(int row, int column) const

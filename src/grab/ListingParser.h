@@ -10,6 +10,11 @@ namespace quillon {
 
 class KeyTable;
 
+/** What a key reads: markers cut from the page text (the listing parser), or the
+ *  schema.org items the page describes (StructuredData). Cell 2,2 of the key table
+ *  says "schema.org" for the second; anything else is a marker key. */
+enum class KeyKind { Markers, StructuredData };
+
 /** Which rules a site follows beyond its key: built-in sites A and B have a few of
  *  their own (recognised by their display names). */
 enum class SiteRules { KeyOnly, BuiltInA, BuiltInB };
@@ -26,6 +31,7 @@ enum class SiteRules { KeyOnly, BuiltInA, BuiltInB };
  * | 6+j,1      | field j: sheet column                                          |
  * | 6+j,2/6+j,5| field j: start / end marker                                    |
  * | 15,2 / 16,2| next-link start / end marker (B: also the next page's prefix)  |
+ * | 2,2        | the kind: "schema.org" for a structured-data key, else markers  |
  * | 1,4        | listing-page marker in the address; the category follows it    |
  * | 1,8        | non-zero: read the listing count from the page                 |
  * | 18,2 / 18,3| listing count start / end marker (first choice)                |
@@ -41,6 +47,7 @@ struct GrabKey
         QByteArray end;
     };
 
+    KeyKind kind = KeyKind::Markers;
     int listingsPerPage = 0;
     int lastField = -1;
     QByteArray listingStart;
@@ -61,7 +68,13 @@ struct GrabKey
     /** The most field definitions a key may have; a larger F is cut to this. */
     static constexpr int kMaxFields = 1000;
 
+    /** The most field definitions that stay clear of the next-link rows 15 and 16. */
+    static constexpr int kFieldsBeforeNextLink = 9;
+
     static GrabKey fromTable(const KeyTable& table);
+    /** Writes the key into @p table in the layout fromTable() reads, with labels in
+     *  column 0 and @p note (what the key was made from) in cell 0,0. */
+    void toTable(KeyTable& table, const QString& note) const;
 };
 
 /** Sheet columns the parser relies on. */
