@@ -786,6 +786,16 @@ KeyLearner::Result KeyLearner::learn(const Example& example) const
     std::stable_sort(anchors.begin(), anchors.end(), [](const Occurrence& a, const Occurrence& b) {
         return (a.text ? 0 : a.whole ? 1 : 2) < (b.text ? 0 : b.whole ? 1 : 2);
     });
+    // A name is a whole text or attribute value of the page; a piece of one ("Sons" of
+    // "Smith & Sons") is in many listings and marks none.
+    anchors.erase(std::remove_if(anchors.begin(), anchors.end(), [](const Occurrence& o) { return !o.whole; }),
+                  anchors.end());
+    if (anchors.empty()) {
+        result.problems.append(QObject::tr("the name \"%1\" is only part of a text on the page: give the whole "
+                                           "name as the page shows it")
+                                   .arg(nameText));
+        return result;
+    }
     const int anchorLimit = m_page.size() > (qsizetype(4) << 20) ? 2 : kMaxAnchors;
     if (int(anchors.size()) > anchorLimit)
         anchors.resize(size_t(anchorLimit));
@@ -828,7 +838,9 @@ KeyLearner::Result KeyLearner::learn(const Example& example) const
                 }
                 if (n < 2)
                     break;
-                counted.emplace_back(s, n);
+                // Punctuation alone ("\">") is no pattern: markup has names.
+                if (hasLetters(s))
+                    counted.emplace_back(s, n);
             }
         }
         if (counted.empty())
@@ -906,7 +918,7 @@ KeyLearner::Result KeyLearner::learn(const Example& example) const
             // Listing markers: tags before the listing's first field that stand once
             // between any two names; the name pattern itself when nothing comes first.
             std::vector<std::pair<QByteArray, qsizetype>> tags; // marker, its place here
-            if (first == p - pattern.size())
+            if (first == p - pattern.size() && !isFragile(pattern))
                 tags.emplace_back(pattern, first);
             int seenTags = 0;
             std::vector<std::pair<qsizetype, qsizetype>> pieces;
@@ -1289,7 +1301,8 @@ KeyLearner::Result KeyLearner::learn(const Example& example) const
         for (const GrabKey::Field& f : chosen)
             if (isFragile(f.start) || isFragile(f.end))
                 b.score -= 0.5;
-        b.score -= frame.listing.startsWith('<') ? 0.0 : namesAttribute(frame.listing) ? 0.5 : 3.0;
+        // Among keys that cut as much, one whose listing marker is a tag or an attribute.
+        b.score -= frame.listing.startsWith('<') ? 0.0 : namesAttribute(frame.listing) ? 0.25 : 0.5;
         if (!exampleRow)
             b.score -= 1e6;
         built.push_back(std::move(b));

@@ -472,7 +472,7 @@ private:
         const QByteArrayView content = HtmlDocument::attribute(e, "content");
         if (!content.isNull())
             return trimmedValue(content);
-        const bool address = name == "url" || name == "sameAs" || name == "image" || name == "logo";
+        const bool address = name == "url" || name == "sameAs" || name == "image" || name == "logo" || name == "email";
         switch (HtmlDocument::tag(e)) {
         case GUMBO_TAG_A:
         case GUMBO_TAG_AREA:
