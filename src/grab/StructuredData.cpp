@@ -217,8 +217,14 @@ Listing listingOf(const Item& item)
         l.values[City] = item.address->get("addressLocality");
         l.values[State] = item.address->get("addressRegion");
         l.values[Zip] = item.address->get("postalCode");
-    } else {
+    } else if (!item.get("address").isEmpty()) {
         l.values[Street] = item.get("address");
+    } else {
+        // The address's parts given to the item itself, as some pages do.
+        l.values[Street] = item.get("streetAddress");
+        l.values[City] = item.get("addressLocality");
+        l.values[State] = item.get("addressRegion");
+        l.values[Zip] = item.get("postalCode");
     }
     l.values[Phone] = withoutScheme(item.get("telephone"), "tel:");
     l.values[WebSite] = item.get("url");
@@ -283,7 +289,8 @@ Item jsonItem(const QJsonObject& object)
 {
     Item item;
     item.types = jsonTypes(object);
-    for (const char* name : {"name", "legalName", "givenName", "familyName", "telephone", "url", "email"})
+    for (const char* name : {"name", "legalName", "givenName", "familyName", "telephone", "url", "email",
+                             "streetAddress", "addressLocality", "addressRegion", "postalCode"})
         item.set(name, jsonText(object.value(QLatin1String(name))));
     QJsonValue address = object.value(QLatin1String("address"));
     if (address.isArray())
