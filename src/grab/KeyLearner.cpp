@@ -1365,57 +1365,197 @@ KeyLearner::Result KeyLearner::learnStructured() const
     return result;
 }
 
+namespace {
+
+char lowerByte(char c)
+{
+    return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c;
+}
+
+bool sameCaseless(QByteArrayView a, const char* b)
+{
+    const qsizetype n = qsizetype(std::strlen(b));
+    if (a.size() != n)
+        return false;
+    for (qsizetype i = 0; i < n; ++i)
+        if (lowerByte(a[i]) != b[i])
+            return false;
+    return true;
+}
+
+/** A link tag (a, link, area) as the next-link search reads it: its attributes, each
+ *  value with its place in the page. */
+struct LinkTag
+{
+    struct Attribute
+    {
+        QByteArrayView name;
+        qsizetype at = 0;
+        qsizetype length = 0;
+    };
+    bool anchor = false;
+    qsizetype end = 0; // one past its '>'
+    std::vector<Attribute> attributes;
+
+    const Attribute* find(const char* name) const
+    {
+        for (const Attribute& a : attributes)
+            if (sameCaseless(a.name, name))
+                return &a;
+        return nullptr;
+    }
+};
+
+/** Reads the tag at @p t (page[t] == '<') when it is a link tag. */
+bool readLinkTag(QByteArrayView page, qsizetype t, LinkTag& tag)
+{
+    const qsizetype n = page.size();
+    qsizetype i = t + 1;
+    qsizetype j = i;
+    while (j < n && isWordByte(page[j]))
+        ++j;
+    const QByteArrayView name = page.sliced(i, j - i);
+    tag.anchor = sameCaseless(name, "a");
+    if (!tag.anchor && !sameCaseless(name, "link") && !sameCaseless(name, "area"))
+        return false;
+    tag.attributes.clear();
+    i = j;
+    while (i < n && tag.attributes.size() < 32) {
+        while (i < n && (isBlank(page[i]) || page[i] == '/'))
+            ++i;
+        if (i >= n || page[i] == '>')
+            break;
+        j = i;
+        while (j < n && !isBlank(page[j]) && page[j] != '=' && page[j] != '>' && page[j] != '/')
+            ++j;
+        LinkTag::Attribute a;
+        a.name = page.sliced(i, j - i);
+        i = j;
+        if (i < n && page[i] == '=') {
+            ++i;
+            if (i < n && (page[i] == '"' || page[i] == '\'')) {
+                const char quote = page[i];
+                const qsizetype close = page.indexOf(quote, i + 1);
+                if (close < 0)
+                    return false;
+                a.at = i + 1;
+                a.length = close - i - 1;
+                i = close + 1;
+            } else {
+                j = i;
+                while (j < n && !isBlank(page[j]) && page[j] != '>')
+                    ++j;
+                a.at = i;
+                a.length = j - i;
+                i = j;
+            }
+        } else {
+            a.at = i;
+        }
+        if (a.name.isEmpty())
+            ++i;
+        else
+            tag.attributes.push_back(a);
+    }
+    tag.end = i < n ? i + 1 : n;
+    return true;
+}
+
+/** The text of the link that starts at @p from: tags left out, blanks collapsed,
+ *  lower case; at most 40 bytes. */
+QByteArray linkText(QByteArrayView page, qsizetype from)
+{
+    QByteArray text;
+    bool inTag = false;
+    for (qsizetype i = from; i < page.size() && i < from + 400 && text.size() <= 40; ++i) {
+        const char c = page[i];
+        if (c == '<') {
+            if (i + 3 < page.size() && page[i + 1] == '/' && lowerByte(page[i + 2]) == 'a'
+                && (page[i + 3] == '>' || isBlank(page[i + 3])))
+                break;
+            inTag = true;
+        } else if (c == '>') {
+            inTag = false;
+        } else if (!inTag) {
+            if (isBlank(c)) {
+                if (!text.isEmpty() && text.back() != ' ')
+                    text.append(' ');
+            } else {
+                text.append(lowerByte(c));
+            }
+        }
+    }
+    while (text.endsWith(' '))
+        text.chop(1);
+    return HtmlText::decoded(QByteArrayView(text));
+}
+
+} // namespace
+
 std::pair<QByteArray, QByteArray> KeyLearner::learnNextLink() const
 {
-    const HtmlDocument document(m_page);
-    if (!document.isRead())
-        return {};
     // Links to the next page: rel="next" first, then links named "Next", then links
-    // whose class says so.
-    std::vector<std::pair<int, const GumboNode*>> links;
-    for (const GumboNode* e : document.elements()) {
-        const GumboTag t = HtmlDocument::tag(e);
-        if (t != GUMBO_TAG_A && t != GUMBO_TAG_LINK && t != GUMBO_TAG_AREA)
-            continue;
-        if (document.rawAttribute(e, "href").isEmpty())
-            continue;
-        if (HtmlDocument::hasToken(HtmlDocument::attribute(e, "rel"), "next")) {
-            links.emplace_back(0, e);
+    // whose class says so. The page's tags are read for it as they stand, without
+    // building its document tree: each candidate is proved by the parser anyway.
+    static const char* const names[] = {"next", "next page", "next \xc2\xbb", "next \xe2\x80\xba", "\xc2\xbb",
+                                        "\xe2\x80\xba", "next >", "next >>", ">", ">>"};
+    const QByteArrayView page(m_page);
+    std::vector<std::pair<int, std::pair<qsizetype, qsizetype>>> links; // rank, href's place
+    LinkTag tag;
+    qsizetype i = 0;
+    while (i < page.size() && links.size() < 64) {
+        const void* lt = std::memchr(page.data() + i, '<', size_t(page.size() - i));
+        if (!lt)
+            break;
+        i = static_cast<const char*>(lt) - page.data();
+        if (!startsTag(page, i) || !readLinkTag(page, i, tag)) {
+            ++i;
             continue;
         }
-        if (t != GUMBO_TAG_A)
+        i = tag.end;
+        const LinkTag::Attribute* href = tag.find("href");
+        if (!href || href->length == 0)
             continue;
-        QByteArray label = HtmlDocument::text(e, 40).toLower();
+        const auto place = std::make_pair(href->at, href->length);
+        if (const LinkTag::Attribute* rel = tag.find("rel");
+            rel && HtmlDocument::hasToken(page.sliced(rel->at, rel->length), "next")) {
+            links.push_back({0, place});
+            continue;
+        }
+        if (!tag.anchor)
+            continue;
+        QByteArray label = linkText(page, tag.end);
         if (label.isEmpty())
-            label = HtmlDocument::attribute(e, "aria-label").toByteArray().trimmed().toLower();
-        static const char* const names[] = {"next", "next page", "next \xc2\xbb", "next \xe2\x80\xba", "\xc2\xbb",
-                                            "\xe2\x80\xba", "next >", "next >>", ">", ">>"};
+            for (const char* attribute : {"aria-label", "title"})
+                if (const LinkTag::Attribute* a = tag.find(attribute); a && label.isEmpty())
+                    label = page.sliced(a->at, a->length).toByteArray().trimmed().toLower();
         bool named = false;
         for (const char* n : names)
             named = named || label == n;
         if (named)
-            links.emplace_back(1, e);
-        else if (HtmlDocument::hasToken(HtmlDocument::attribute(e, "class"), "next"))
-            links.emplace_back(2, e);
+            links.push_back({1, place});
+        else if (const LinkTag::Attribute* c = tag.find("class");
+                 c && HtmlDocument::hasToken(page.sliced(c->at, c->length), "next"))
+            links.push_back({2, place});
     }
     std::stable_sort(links.begin(), links.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
-    for (size_t i = 0; i < links.size() && i < 10; ++i) {
-        qsizetype offset = 0;
-        const QByteArrayView raw = document.rawAttribute(links[i].second, "href", &offset);
-        const qsizetype after = offset + raw.size();
-        if (after >= m_page.size())
+    for (size_t k = 0; k < links.size() && k < 10; ++k) {
+        const auto [offset, length] = links[k].second;
+        const QByteArrayView raw = page.sliced(offset, length);
+        const qsizetype after = offset + length;
+        if (after >= page.size())
             continue;
-        const QByteArray end(1, m_page[after]);
+        const QByteArray end(1, page[after]);
         QByteArray fallback;
         const qsizetype from = std::max<qsizetype>(0, offset - kMaxStartMarker);
         for (qsizetype len = 1; len <= offset - from; ++len) {
             const qsizetype s = offset - len;
-            if (s > 0 && isWordByte(m_page[s - 1]) && isWordByte(m_page[s]))
+            if (s > 0 && isWordByte(page[s - 1]) && isWordByte(page[s]))
                 continue;
             GrabKey key;
-            key.nextStart = m_page.sliced(s, len);
+            key.nextStart = page.sliced(s, len).toByteArray();
             key.nextEnd = end;
-            if (NextLink(m_page, key) != raw)
+            if (NextLink(page, key) != raw)
                 continue;
             if (!isFragile(key.nextStart))
                 return {key.nextStart, key.nextEnd};
