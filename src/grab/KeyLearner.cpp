@@ -846,32 +846,34 @@ KeyLearner::Result KeyLearner::learn(const Example& example) const
         if (counted.empty())
             continue;
         repeated = true;
-        // Count levels from the rarest up: the plateau of the longest markers first.
-        std::vector<QByteArray> patterns;
-        int level = counted.back().second;
-        for (int tries = 0; tries < 2; ++tries) {
-            QByteArray shortest;
-            int next = -1;
-            for (const auto& [s, n] : counted) {
-                if (n <= level + std::max(1, level / 10)) {
-                    if (shortest.isEmpty() && !isFragile(s))
-                        shortest = s;
-                } else if (next < 0 || n < next) {
-                    next = n;
-                }
-            }
-            if (shortest.isEmpty())
-                for (const auto& [s, n] : counted)
-                    if (n <= level + std::max(1, level / 10)) {
-                        shortest = s;
-                        break;
-                    }
-            if (!shortest.isEmpty() && std::find(patterns.begin(), patterns.end(), shortest) == patterns.end())
-                patterns.push_back(shortest);
-            if (next < 0 || next > 4 * level + 16)
-                break;
-            level = next;
+        // Levels of count, as the text before the name grows: markup that stands
+        // before every name gives one level over many lengths; the longest markers
+        // reach into the listing before (its optional fields) and stand before fewer
+        // names. A few levels are tried: the steadiest, the rarest, the first with names.
+        struct Level
+        {
+            int count;
+            int lengths = 0;
+            QByteArray shortest; // without line breaks, when there is one
+        };
+        std::vector<Level> levels;
+        for (const auto& [s, n] : counted) {
+            if (levels.empty() || levels.back().count != n)
+                levels.push_back({n});
+            Level& l = levels.back();
+            ++l.lengths;
+            if (l.shortest.isEmpty() || (isFragile(l.shortest) && !isFragile(s)))
+                l.shortest = s;
         }
+        std::vector<QByteArray> patterns;
+        auto take = [&patterns](const Level& l) {
+            if (!l.shortest.isEmpty() && std::find(patterns.begin(), patterns.end(), l.shortest) == patterns.end())
+                patterns.push_back(l.shortest);
+        };
+        take(*std::max_element(levels.begin(), levels.end(),
+                               [](const Level& x, const Level& y) { return x.lengths < y.lengths; }));
+        take(levels.back());
+        take(levels.front());
 
         for (const QByteArray& pattern : patterns) {
             const std::vector<qsizetype> at = positionsOf(m_page, pattern);
