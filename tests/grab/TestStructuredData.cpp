@@ -332,6 +332,7 @@ private slots:
         structuredKey().toTable(table, QStringLiteral("a schema.org key"));
         options.key = GrabKey::fromTable(table);
         options.delayMs = 0;
+        options.honourRobots = false; // robots.txt has tests of its own
         QSignalSpy finished(&runner, &GrabRunner::finished);
         runner.start(server.url(QStringLiteral("/find/florists")), options);
         QVERIFY(finished.wait(20000));
