@@ -1,12 +1,14 @@
 // A decoding key and a listing page, through the key's reading and the listing
 // parser, as a grab meets them. The input is the key as comma-delimited text, a NUL
-// byte, then the page; the page's first byte picks the site rules.
+// byte, then the page; the page's first byte picks the site rules. A key whose kind
+// is schema.org reads the page's structured data instead.
 
 #include "FuzzTarget.h"
 #include "files/GridFile.h"
 #include "grab/HtmlText.h"
 #include "grab/KeyTable.h"
 #include "grab/ListingParser.h"
+#include "grab/PageReader.h"
 #include "sheet/RecordSheet.h"
 
 #include <QBuffer>
@@ -47,10 +49,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     context.hasRecordAbove = rulesByte & 4;
     context.stateAbove = "NY";
     context.stopRequested = rulesByte & 8;
-    const quillon::ParsedPage parsed = quillon::ParseListings(page, key, kRules[rulesByte % 3], context);
+    const quillon::ParsedPage parsed = quillon::ParsePage(page, key, kRules[rulesByte % 3], context);
     for (int r = 0; r < parsed.rowCount(); ++r)
         for (int c = 0; c < context.sheetColumns; ++c)
             (void)parsed.cellText(r, c);
-    (void)quillon::NextLink(page, key);
+    (void)quillon::PageNextLink(page, key);
     return 0;
 }

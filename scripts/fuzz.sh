@@ -16,7 +16,8 @@ cd "$(dirname "$0")/.."
 seconds=${1:-60}
 shift || true
 targets=("$@")
-[[ ${#targets[@]} -eq 0 ]] && targets=(fuzz_delimited fuzz_native fuzz_listing fuzz_html_text)
+[[ ${#targets[@]} -eq 0 ]] && targets=(fuzz_delimited fuzz_native fuzz_listing fuzz_html_text fuzz_next_link fuzz_structured fuzz_vcard
+                                     fuzz_xlsx)
 build=${QUILLON_FUZZ_BUILD:-build-fuzz}
 
 missing=()
@@ -36,7 +37,8 @@ cmake --build "$build" --target "${targets[@]}" quillon-grid
 # Seeds from the files the tests and the program already have.
 seeds=$build/seeds
 rm -rf "$seeds"
-mkdir -p "$seeds"/{fuzz_delimited,fuzz_native,fuzz_listing,fuzz_html_text} "$build/findings"
+mkdir -p "$seeds"/{fuzz_delimited,fuzz_native,fuzz_listing,fuzz_html_text,fuzz_next_link,fuzz_structured,fuzz_vcard,fuzz_xlsx} \
+    "$build/findings"
 i=0
 for csv in data/sites.csv data/keys/*.csv tests/fixtures/grab-expected/*.csv data/sample/*.csv; do
     [[ -f $csv ]] || continue
@@ -60,8 +62,39 @@ for page in tests/fixtures/directory-pages/*.html; do
     { printf 'text/html; charset=utf-8\x00'; head -c 60000 "$page"; } >"$seeds/fuzz_html_text/$name"
 done
 
-declare -A maxlen=([fuzz_delimited]=65536 [fuzz_native]=65536 [fuzz_listing]=262144 [fuzz_html_text]=65536)
-declare -A dict=([fuzz_delimited]=delimited [fuzz_native]=native [fuzz_listing]=listing [fuzz_html_text]=html_text)
+for page in tests/fixtures/directory-pages/*.html tests/fixtures/structured/*.html; do
+    [[ -f $page ]] || continue
+    head -c 200000 "$page" >"$seeds/fuzz_structured/$(basename "$page" .html)"
+done
+i=0
+while IFS= read -r link; do
+    i=$((i + 1))
+    printf 'https://www.example.com/search/results?page=2&q=plumbers\n%s' "$link" >"$seeds/fuzz_next_link/link$i"
+done <<'LINKS'
+/search/results?page=3&amp;q=plumbers
+?page=3
+https://www.example.com/p/3
+//other.example.net/next
+  &#104;ttp://example.com/&#x3f;p=4  
+javascript:void(0)
+file:///etc/passwd
+ftp://example.com/next
+../up/page4.html
+LINKS
+for card in tests/fixtures/contacts/*.vcf; do
+    [[ -f $card ]] && cp "$card" "$seeds/fuzz_vcard/"
+done
+for book in tests/fixtures/contacts/*.xlsx; do
+    [[ -f $book && $(stat -c %s "$book") -le 262144 ]] && cp "$book" "$seeds/fuzz_xlsx/"
+done
+"$build/bin/quillon-grid" convert --to xlsx tests/fixtures/grab-expected/yellowpages-2.csv "$seeds/fuzz_xlsx/grabbed.xlsx" >/dev/null 2>&1 || true
+"$build/bin/quillon-grid" convert --to vcard tests/fixtures/grab-expected/yellowpages-1.csv \
+    "$seeds/fuzz_vcard/grabbed.vcf" >/dev/null 2>&1 || true
+
+declare -A maxlen=([fuzz_delimited]=65536 [fuzz_native]=65536 [fuzz_listing]=262144 [fuzz_html_text]=65536
+                   [fuzz_next_link]=4096 [fuzz_structured]=262144 [fuzz_vcard]=65536 [fuzz_xlsx]=262144)
+declare -A dict=([fuzz_delimited]=delimited [fuzz_native]=native [fuzz_listing]=listing [fuzz_html_text]=html_text
+                 [fuzz_next_link]=next_link [fuzz_structured]=structured [fuzz_vcard]=vcard [fuzz_xlsx]=xlsx)
 status=0
 for t in "${targets[@]}"; do
     corpus=$build/corpus/$t

@@ -13,6 +13,20 @@ constexpr qsizetype kMaxAddressLength = 8192;
 
 } // namespace
 
+QUrl ResolveNextLink(const QUrl& pageUrl, const QString& composed, QString* refusal)
+{
+    const QString decoded = HtmlText::decoded(composed).trimmed();
+    const QUrl link = decoded.size() > kMaxAddressLength || decoded.contains(QLatin1Char('<'))
+                          || decoded.contains(QLatin1Char('\n'))
+                        ? QUrl()
+                        : pageUrl.resolved(QUrl(decoded, QUrl::TolerantMode));
+    if (PageFetcher::isWebAddress(link))
+        return link;
+    if (refusal)
+        *refusal = GrabRunner::tr("the next page link \"%1\" is not a web address").arg(decoded.left(200));
+    return {};
+}
+
 GrabRunner::GrabRunner(RecordSheet& sheet, PageFetcher& fetcher, QObject* parent)
     : QObject(parent), m_sheet(sheet), m_fetcher(fetcher)
 {
@@ -274,17 +288,13 @@ void GrabRunner::processPage()
     if (cut.isEmpty()) {
         endReason = tr("the last page has no next page");
     } else {
-        const QString decoded = HtmlText::decoded(m_composed).trimmed();
-        const QUrl link = decoded.size() > kMaxAddressLength || decoded.contains(QLatin1Char('<'))
-                              || decoded.contains(QLatin1Char('\n'))
-                            ? QUrl()
-                            : pageUrl.resolved(QUrl(decoded, QUrl::TolerantMode));
-        if (!PageFetcher::isWebAddress(link))
-            endReason = tr("the next page link \"%1\" is not a web address").arg(decoded.left(200));
-        else if (m_visited.contains(visitKey(link)))
-            endReason = tr("the next page link repeats the address %1").arg(link.toString());
-        else
-            next = link;
+        const QUrl link = ResolveNextLink(pageUrl, m_composed, &endReason);
+        if (endReason.isEmpty()) {
+            if (m_visited.contains(visitKey(link)))
+                endReason = tr("the next page link repeats the address %1").arg(link.toString());
+            else
+                next = link;
+        }
     }
 
     if (beforeRows) {

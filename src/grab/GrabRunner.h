@@ -20,6 +20,15 @@ namespace quillon {
 class RecordSheet;
 
 /**
+ * The next page's address from the link cut from a page (with the site's base before
+ * it, for the built-in sites): character references decoded, white space at its ends
+ * trimmed, taken relative to @p pageUrl. An empty result with @p refusal set when the
+ * link is no http or https address, holds markup or line breaks, or is longer than an
+ * address can sensibly be.
+ */
+QUrl ResolveNextLink(const QUrl& pageUrl, const QString& composed, QString* refusal);
+
+/**
  * The page loop of a grab: downloads a result page, cuts its listings into rows,
  * appends them to the sheet in one step, follows the next-page link, and so on.
  *
