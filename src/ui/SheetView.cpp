@@ -256,7 +256,14 @@ void SheetView::syncFromSheet()
                                                  m_model->index(modelRow(block.bottom), modelCol(block.right))));
     }
     const QModelIndex current = m_model->index(modelRow(m_sheet->rowSel()), modelCol(m_sheet->colSel()));
-    sm->setCurrentIndex(current, QItemSelectionModel::NoUpdate);
+    {
+        // In row mode the far end of the selection is the row's last column: the view
+        // must not scroll there on its own. Where the view goes is decided below.
+        const bool autoScrolls = hasAutoScroll();
+        setAutoScroll(false);
+        sm->setCurrentIndex(current, QItemSelectionModel::NoUpdate);
+        setAutoScroll(autoScrolls);
+    }
     sm->select(selection, QItemSelectionModel::ClearAndSelect);
     if (m_scrollPending) {
         m_scrollPending = false;

@@ -8,9 +8,12 @@
 #include "sheet/RecordSheet.h"
 #include "testsupport/TestPlatform.h"
 #include "testsupport/WidgetTestMain.h"
+#include "ui/SheetView.h"
 
 #include <QAction>
 #include <QFile>
+#include <QHeaderView>
+#include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -88,6 +91,33 @@ private slots:
         RecordSheet back;
         QVERIFY(LoadGrid(csv, FormatComma, back));
         QCOMPARE(back.text(1, 1), QStringLiteral("Salem, OR"));
+    }
+
+    void anOpenedFileShowsItsFirstColumn()
+    {
+        // A list wider than the window, opened in row mode: the first column is in view.
+        const QString csv = m_dir->filePath(QStringLiteral("wide.csv"));
+        QFile f(csv);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        QByteArray titles = "Name";
+        QByteArray record = "Harris Teeter";
+        for (int c = 1; c < 14; ++c) {
+            titles += ",Column " + QByteArray::number(c);
+            record += ",value " + QByteArray::number(c);
+        }
+        f.write(titles + "\r\n" + record + "\r\n" + record + "\r\n");
+        f.close();
+        m_window->resize(800, 600);
+        model().setCurrentPage(MainModel::ResultsPage);
+        QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+        m_platform->openAnswers.enqueue(csv);
+        trigger("tb0.OPEN_CSV");
+        QCOMPARE(model().sheet().text(1, 0), QStringLiteral("Harris Teeter"));
+        QCoreApplication::processEvents();
+        SheetView* view = m_window->sheetView();
+        QVERIFY(view->horizontalHeader()->length() > view->viewport()->width());
+        QCOMPARE(view->horizontalScrollBar()->value(), 0);
+        QVERIFY(view->viewport()->rect().contains(view->visualRect(view->model()->index(0, 0)).center()));
     }
 
     void exitAsksOnceAndEnds_data()

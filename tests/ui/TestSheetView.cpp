@@ -4,6 +4,7 @@
 #include "ui/SheetView.h"
 #include "ui/Twips.h"
 
+#include <QScrollBar>
 #include <QSignalSpy>
 
 using namespace quillon;
@@ -206,6 +207,31 @@ private slots:
         verifyInStep();
         m_sheet->setRows(1);
         QVERIFY(m_view->selectionModel()->selection().isEmpty());
+    }
+
+    void aNewDocumentShowsItsFirstColumn_data()
+    {
+        QTest::addColumn<bool>("rows");
+        QTest::newRow("rows") << true;
+        QTest::newRow("block") << false;
+    }
+    void aNewDocumentShowsItsFirstColumn()
+    {
+        // As a file is opened: the records of a wider sheet come in, the first record
+        // is selected.
+        QFETCH(bool, rows);
+        RecordSheet other;
+        other.setCols(12);
+        other.setRows(30);
+        for (int c = 0; c < 12; ++c)
+            other.setColumnWidth(c, 2400);
+        m_sheet->swapContents(other);
+        m_sheet->setSelectionMode(rows ? RecordSheet::SelectionMode::Rows : RecordSheet::SelectionMode::Block);
+        m_sheet->setCurrentCell(1, 0);
+        QCoreApplication::processEvents();
+        QCOMPARE(m_view->horizontalScrollBar()->value(), 0);
+        QVERIFY(m_view->viewport()->rect().contains(cell(1, 0)));
+        verifyInStep();
     }
 
     void millionRowsAreSelectedAsRanges()
