@@ -34,13 +34,17 @@ int main(int argc, char* argv[])
     quillon::TerminationSignals termination;
     QObject::connect(&termination, &quillon::TerminationSignals::terminationRequested, &window, &QWidget::close);
     window.show();
+    // Records a Quillon left unsaved when it ended without closing are offered back
+    // first; taken back, they are not replaced by a file named on the command line.
+    auto* fileMenu = window.findChild<quillon::FileMenuController*>();
+    const bool recovered = fileMenu && fileMenu->offerRecovery();
     // A file named on the command line (or by the desktop) takes the untitled
     // document's place; the others are left for the user to open.
     const QStringList files = quillon::AppPaths::filesOnCommandLine(arguments);
     if (!files.isEmpty()) {
-        if (auto* fileMenu = window.findChild<quillon::FileMenuController*>())
+        if (fileMenu && !recovered)
             fileMenu->commands().openPath(files.first());
-    } else if (showTips && !noTips) {
+    } else if (showTips && !noTips && !recovered) {
         window.showTipOfTheDay();
     }
     return QApplication::exec();

@@ -365,6 +365,25 @@ void DocumentCommands::replaceDocument(const QString& path, int documentType)
     emit documentReplaced();
 }
 
+void DocumentCommands::recoverDocument(RecordSheet& staging, const QString& name, int type, bool saveEnabled)
+{
+    Document& doc = m_model.document();
+    doc.sheet().swapContents(staging);
+    const bool untitled = name.isEmpty();
+    doc.setDocumentName(untitled ? doc.UntitledPath() : name);
+    doc.setClearBeforeGrab(false);
+    doc.setDocumentType(untitled ? int(Document::Native) : type);
+    doc.setSortedColumn(-1);
+    m_model.ResyncFormPanel();
+    m_model.setWindowTitle(kTitlePrefix + (untitled ? QStringLiteral("Untitled1.vty") : name));
+    m_model.fa_Click();
+    applyRowMode();
+    doc.setModifiedMarks(true, saveEnabled);
+    doc.resizeComboLists(false);
+    m_model.history().clear(); // its one place is the recovered, modified document
+    m_overwriteChosen.clear();
+}
+
 void DocumentCommands::applyRowMode()
 {
     if (m_rowMode) {

@@ -61,6 +61,13 @@ public:
      *  sheet's; a vCard's fields land in the columns of their titles. */
     void Append();
     /**
+     * Makes @p staging the document after a crash: the records of a recovery file, under
+     * the document's own name and type (@p name empty: untitled), modified, with an
+     * empty undo history; @p saveEnabled is the Save state it had. @p staging gets the
+     * old records.
+     */
+    void recoverDocument(RecordSheet& staging, const QString& name, int type, bool saveEnabled);
+    /**
      * "&Save". A document opened from a vCard or spreadsheet file is saved over that
      * file only when the user chose so at a question, once for the file: the format
      * keeps less than the sheet holds, and the file may hold what Quillon did not read.

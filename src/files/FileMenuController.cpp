@@ -12,7 +12,7 @@ namespace quillon {
 
 FileMenuController::FileMenuController(MainModel& model, QWidget* window, const ActionLookup& action,
                                        QObject* parent)
-    : QObject(parent), m_commands(model), m_window(window)
+    : QObject(parent), m_commands(model), m_autoSave(model, m_commands), m_window(window)
 {
     DocumentCommands* c = &m_commands;
     const auto tb = [](const char* key) { return CommandStates::button(0, QLatin1String(key)); };
@@ -59,6 +59,14 @@ FileMenuController* FileMenuController::install(WindowParts& window)
     window.setCloseGuard([controller] { return controller->closeRequested(); });
     window.setStartupNewDocument([controller] { controller->commands().StartupNew(); });
     return controller;
+}
+
+bool FileMenuController::closeRequested()
+{
+    if (!m_commands.closeRequested())
+        return false;
+    m_autoSave.finish();
+    return true;
 }
 
 FileMenuController::~FileMenuController()

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "files/AutoSave.h"
 #include "files/DocumentCommands.h"
 
 #include <QObject>
@@ -26,6 +27,8 @@ class WindowParts;
  * Exit runs the save prompt and then closes the window; the window's close guard
  * is closeRequested(), which lets that close through and asks when the window is
  * closed any other way.
+ *
+ * It also keeps the autosave (AutoSave): the recovery file of the unsaved records.
  */
 class FileMenuController : public QObject
 {
@@ -43,8 +46,12 @@ public:
     static FileMenuController* install(WindowParts& window);
 
     DocumentCommands& commands() { return m_commands; }
-    /** For the window's close guard: true lets the window close. */
-    bool closeRequested() { return m_commands.closeRequested(); }
+    AutoSave& autoSave() { return m_autoSave; }
+    /** For the window's close guard: true lets the window close, and the recovery file
+     *  goes with it (the changes were saved, or the user chose not to keep them). */
+    bool closeRequested();
+    /** At start-up: offers back the records a Quillon that ended without closing left. */
+    bool offerRecovery() { return m_autoSave.offerRecovery(); }
 
     /** The names the toolbar's Open drop-down entries may carry. */
     static QStringList openDropDownNames(const QString& key);
@@ -55,6 +62,7 @@ private:
     void hideProgress();
 
     DocumentCommands m_commands;
+    AutoSave m_autoSave;
     QWidget* m_window;
     QPointer<QProgressDialog> m_progress;
 };
