@@ -1,3 +1,5 @@
+#include "files/RecoveryFile.h"
+#include "sheet/RecordSheet.h"
 #include "shell/SettingsStore.h"
 
 #include <QDir>
@@ -6,6 +8,10 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <csignal>
+#include <signal.h>
+#include <utime.h>
 
 using namespace quillon;
 
@@ -16,6 +22,44 @@ class TestStartup : public QObject
     Q_OBJECT
 
     static QString program() { return QStringLiteral(QUILLON_BINARY_DIR "/bin/quillon"); }
+
+    static qint64 endedProcessId()
+    {
+        QProcess p;
+        p.start(QStringLiteral("sleep"), {QStringLiteral("0.1")});
+        if (!p.waitForStarted())
+            return 0;
+        const qint64 pid = p.processId();
+        p.waitForFinished();
+        return pid;
+    }
+    static QString recoveryFileOf(const ProcessStamp& owner, const QString& userData)
+    {
+        const QString name = QFileInfo(RecoveryFile::pathFor(owner)).fileName();
+        return userData + QStringLiteral("/recovery/") + name;
+    }
+    static bool writeRecoveryFile(const QString& path)
+    {
+        RecordSheet sheet;
+        sheet.setCols(1);
+        sheet.setRows(2);
+        sheet.setText(1, 0, QStringLiteral("unsaved"));
+        RecoveryInfo info;
+        info.documentName = QStringLiteral("/lists/shops.vty");
+        info.untitled = false;
+        return RecoveryFile::save(path, info, sheet);
+    }
+    /** The recovery files in @p folder whose owner is @p pid. */
+    static QStringList filesOf(qint64 pid, const QString& folder)
+    {
+        QStringList found;
+        for (const QString& name : QDir(folder).entryList(QDir::Files)) {
+            ProcessStamp owner;
+            if (RecoveryFile::ownerOf(name, &owner) && owner.pid == pid)
+                found << name;
+        }
+        return found;
+    }
 
 private slots:
     void startsAndClosesCleanly_data()
@@ -78,6 +122,73 @@ private slots:
         QCOMPARE(quillon.exitCode(), 0);
         QCOMPARE(SettingsStore(ini).ReadSettingText(QStringLiteral("LastOpenPath")),
                  dir.filePath(QStringLiteral("lists/")));
+    }
+
+    // A Quillon that ended without closing left a recovery file: the next start takes it
+    // for its own (a second one starting now would not find it) and asks about it.
+    void takesTheRecoveryFileOfAnEndedQuillon()
+    {
+        QTemporaryDir dir;
+        const QString user = dir.filePath(QStringLiteral("user"));
+        ProcessStamp dead = ProcessStamp::current();
+        dead.pid = endedProcessId();
+        const QString left = recoveryFileOf(dead, user);
+        QVERIFY(writeRecoveryFile(left));
+        QProcess quillon;
+        quillon.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        quillon.start(program(), QStringList{QStringLiteral("--settings"), dir.filePath(QStringLiteral("q.ini")),
+                                             QStringLiteral("--user-data"), user, QStringLiteral("--no-tips")});
+        QVERIFY(quillon.waitForStarted());
+        QTRY_VERIFY_WITH_TIMEOUT(!QFileInfo::exists(left), 60000);
+        QCOMPARE(filesOf(quillon.processId(), user + QStringLiteral("/recovery")).size(), 1);
+        QCOMPARE(quillon.state(), QProcess::Running); // the question waits for its answer
+        quillon.kill();
+        quillon.waitForFinished();
+    }
+
+    // The recovery file of a Quillon still running is left alone; a damaged one is kept
+    // aside, and start-up goes on.
+    void leavesARunningQuillonsFileAndKeepsADamagedOneAside()
+    {
+        QTemporaryDir dir;
+        const QString user = dir.filePath(QStringLiteral("user"));
+        QProcess running;
+        running.start(QStringLiteral("sleep"), {QStringLiteral("120")});
+        QVERIFY(running.waitForStarted());
+        const QString theirs = recoveryFileOf(ProcessStamp::running(running.processId()), user);
+        QVERIFY(writeRecoveryFile(theirs));
+        ProcessStamp dead = ProcessStamp::current();
+        dead.pid = endedProcessId();
+        const QString damaged = recoveryFileOf(dead, user);
+        {
+            QFile f(damaged);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write("\x89QRV\r\n\x1A\n garbage");
+        }
+        // The running one's is the newer: it is looked at first.
+        utimbuf older{1000000000, 1000000000};
+        QVERIFY(::utime(QFile::encodeName(damaged).constData(), &older) == 0);
+        const QByteArray before = [&] {
+            QFile f(theirs);
+            return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+        }();
+
+        QProcess quillon;
+        quillon.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        quillon.start(program(), QStringList{QStringLiteral("--settings"), dir.filePath(QStringLiteral("q.ini")),
+                                             QStringLiteral("--user-data"), user, QStringLiteral("--no-tips")});
+        QVERIFY(quillon.waitForStarted());
+        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(damaged + QStringLiteral(".damaged")), 60000);
+        QVERIFY(!QFileInfo::exists(damaged));
+        QCOMPARE(quillon.state(), QProcess::Running); // the report waits to be read
+        QFile after(theirs);
+        QVERIFY(after.open(QIODevice::ReadOnly));
+        QCOMPARE(after.readAll(), before);
+        QVERIFY(filesOf(quillon.processId(), user + QStringLiteral("/recovery")).isEmpty());
+        quillon.kill();
+        quillon.waitForFinished();
+        running.kill();
+        running.waitForFinished();
     }
 };
 
