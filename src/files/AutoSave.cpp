@@ -141,7 +141,7 @@ void AutoSave::startWrite()
     // The worker writes a copy: the user goes on changing the sheet meanwhile.
     try {
         m_copy = std::make_unique<RecordSheet>();
-        m_copy->copyContentsFrom(sheet);
+        m_copy->snapshotContentsFrom(sheet);
     } catch (const std::bad_alloc&) {
         m_copy.reset();
         writeFinished(false, tr("There is not enough memory to copy the records."));

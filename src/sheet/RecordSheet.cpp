@@ -1,5 +1,7 @@
 #include "sheet/RecordSheet.h"
 
+#include "sheet/ParallelWork.h"
+
 #include <algorithm>
 
 namespace quillon {
@@ -626,6 +628,28 @@ void RecordSheet::copyContentsFrom(const RecordSheet& other)
     emit aboutToBeReset();
     m_rows = other.m_rows;
     m_columns = other.m_columns;
+    m_attributes = other.m_attributes;
+    m_styles = other.m_styles;
+    m_rowHeights = other.m_rowHeights;
+    m_defaultRowHeight = other.m_defaultRowHeight;
+    m_fontPointSize = other.m_fontPointSize;
+    clampCursor();
+    emit wasReset();
+}
+
+void RecordSheet::snapshotContentsFrom(const RecordSheet& other)
+{
+    if (&other == this)
+        return;
+    emit aboutToBeReset();
+    std::vector<TextColumn> columns(other.m_columns.size());
+    const size_t parts = qint64(other.m_rows) * qint64(other.m_columns.size()) >= 1'000'000 ? WorkerCount() : 1;
+    RunInParallel(parts, [&](size_t part, size_t count) {
+        for (size_t c = part; c < columns.size(); c += count)
+            columns[c].copyStorage(other.m_columns[c]);
+    });
+    m_rows = other.m_rows;
+    m_columns = std::move(columns);
     m_attributes = other.m_attributes;
     m_styles = other.m_styles;
     m_rowHeights = other.m_rowHeights;

@@ -181,6 +181,10 @@ public:
     void swapContents(RecordSheet& other);
     /** Makes this sheet an exact copy of @p other's contents. */
     void copyContentsFrom(const RecordSheet& other);
+    /** The same, with each column's text storage copied as it lies (unused text
+     *  included), the columns in parallel: a fast copy to be read, like the one an
+     *  autosave writes while the sheet goes on changing. */
+    void snapshotContentsFrom(const RecordSheet& other);
     /** Direct access for readers and algorithms that work column by column. */
     const TextColumn& textColumn(int col) const { return m_columns[size_t(col)]; }
 

@@ -137,6 +137,47 @@ void TextColumn::copyFrom(const TextColumn& other)
     }
 }
 
+void TextColumn::copyStorage(const TextColumn& other)
+{
+    if (this == &other)
+        return;
+    Offsets offsets = other.m_offsets;
+    releaseBlocks();
+    m_offsets = std::move(offsets);
+    const size_t blocks = other.m_blocks.size();
+    if (blocks == 0)
+        return;
+    // One allocation with every block whole; only the stretches in use are copied: a
+    // gap may lie past the end of the allocation it follows in @p other.
+    const size_t bytes = blocks << kShift;
+    char* mem = static_cast<char*>(allocateLarge(bytes));
+    m_allocations.push_back(mem);
+    m_allocated = bytes;
+    m_blocks.reserve(blocks);
+    for (size_t i = 0; i < blocks; ++i)
+        m_blocks.push_back(mem + (i << kShift));
+    const auto copyRange = [&](size_t from, size_t to) {
+        while (from < to) {
+            const size_t block = from >> kShift;
+            const size_t n = std::min(to, (block + 1) << kShift) - from;
+            std::memcpy(mem + from, other.m_blocks[block] + (from & kMask), n);
+            from += n;
+        }
+    };
+    size_t from = 0;
+    for (const auto& gap : other.m_gaps) {
+        copyRange(from, gap.first);
+        from = gap.second;
+    }
+    copyRange(from, other.m_end);
+    m_firstCapacity = kBlock;
+    m_end = other.m_end;
+    m_chunkEnd = bytes;
+    m_used = other.m_used;
+    m_garbage = other.m_garbage;
+    m_gaps = other.m_gaps;
+}
+
 size_t TextColumn::memoryBytes() const
 {
     return m_allocated + m_offsets.capacity() * sizeof(uint32_t) +

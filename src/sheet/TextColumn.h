@@ -112,6 +112,11 @@ public:
 
     /** Rewrites the arena in row order without unused text. */
     void compact();
+    /** Makes this column an exact copy of @p other's storage, unused text included: one
+     *  allocation and a copy of the arena as it lies, much faster than the copy
+     *  constructor, which writes every text again in row order. For a copy taken to be
+     *  read at once, like the one an autosave writes. */
+    void copyStorage(const TextColumn& other);
 
     /** Bytes of arena in use, unused text included. */
     size_t arenaBytes() const { return m_used; }

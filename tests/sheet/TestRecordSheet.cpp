@@ -343,6 +343,78 @@ private slots:
         QVERIFY(!s.style(1, 2).bold());
         QCOMPARE(s.currentCol(), 3);
     }
+
+    // A snapshot reads like the sheet it was taken from, whatever lies in its arenas
+    // (a small first block, texts longer than a block, gaps between chunks, unused text,
+    // rows out of storage order), and can be changed afterwards like any sheet.
+    void snapshotReadsLikeTheSheet_data()
+    {
+        QTest::addColumn<int>("rows");
+        QTest::addColumn<QString>("how");
+        QTest::newRow("empty columns") << 5 << QStringLiteral("nothing");
+        QTest::newRow("a few short texts") << 5 << QStringLiteral("short");
+        QTest::newRow("a text longer than a block first") << 4 << QStringLiteral("long first");
+        QTest::newRow("long texts between short ones") << 300 << QStringLiteral("long between");
+        QTest::newRow("overwritten many times") << 3000 << QStringLiteral("overwritten");
+        QTest::newRow("many records, reordered") << 200000 << QStringLiteral("reordered");
+    }
+    void snapshotReadsLikeTheSheet()
+    {
+        QFETCH(int, rows);
+        QFETCH(QString, how);
+        RecordSheet s;
+        s.setCols(3);
+        s.setRows(rows);
+        const auto textOf = [](int r, int c, int round) {
+            return QStringLiteral("%1 Main St, suite %2 (%3)").arg(r * 7 + c).arg(round).arg(QString((r + c) % 5, u'*'));
+        };
+        if (how == QLatin1String("short")) {
+            s.setText(1, 0, QStringLiteral("Smith"));
+            s.setText(3, 2, QStringLiteral("Åsa"));
+        } else if (how == QLatin1String("long first")) {
+            s.setText(1, 1, QString(70000, u'a'));
+            s.setText(2, 1, QStringLiteral("after"));
+            s.setText(3, 1, QString(200000, u'b'));
+        } else if (how == QLatin1String("long between")) {
+            for (int r = 1; r < rows; ++r)
+                for (int c = 0; c < 3; ++c)
+                    s.setText(r, c, r % 37 == 0 ? QString(66000 + r, QChar(u'a' + c)) : textOf(r, c, 0));
+        } else if (how == QLatin1String("overwritten")) {
+            for (int round = 0; round < 5; ++round)
+                for (int r = 1; r < rows; ++r)
+                    s.setText(r, round % 3, textOf(r, round % 3, round));
+        } else if (how == QLatin1String("reordered")) {
+            for (int r = 1; r < rows; ++r)
+                for (int c = 0; c < 3; ++c)
+                    s.setText(r, c, textOf(r, c, 0));
+            std::vector<int> order(size_t(rows - 1));
+            for (int i = 0; i < rows - 1; ++i)
+                order[size_t(i)] = (i * 7919) % (rows - 1) + 1;
+            s.applyRecordOrder(order);
+        }
+        RecordSheet copy;
+        copy.snapshotContentsFrom(s);
+        QCOMPARE(copy.rows(), s.rows());
+        QCOMPARE(copy.cols(), s.cols());
+        for (int c = 0; c < s.cols(); ++c)
+            for (int r = 0; r < s.rows(); ++r)
+                if (copy.textUtf8(r, c) != s.textUtf8(r, c))
+                    QFAIL(qPrintable(QStringLiteral("row %1, column %2 differs").arg(r).arg(c)));
+
+        // Changed afterwards, the copy keeps both its own and the original its texts.
+        QStringList before;
+        for (int r = 0; r < s.rows(); ++r)
+            before << s.text(r, 0);
+        for (int round = 0; round < 3; ++round)
+            for (int r = 1; r < rows; ++r)
+                copy.setText(r, 0, textOf(r, 9, round));
+        copy.setText(1, 1, QString(70000, u'z'));
+        for (int r = 1; r < rows; ++r)
+            QCOMPARE(copy.text(r, 0), textOf(r, 9, 2));
+        QCOMPARE(copy.text(1, 1), QString(70000, u'z'));
+        for (int r = 0; r < s.rows(); ++r)
+            QCOMPARE(s.text(r, 0), before[r]);
+    }
 };
 
 QTEST_GUILESS_MAIN(TestRecordSheet)
