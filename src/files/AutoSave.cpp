@@ -58,6 +58,9 @@ AutoSave::AutoSave(MainModel& model, DocumentCommands& commands, QObject* parent
     : QObject(parent), m_model(model), m_commands(commands), m_stamp(ProcessStamp::current())
 {
     m_path = RecoveryFile::pathFor(m_stamp);
+    m_started = m_stamp.startedAt();
+    if (!m_started.isValid())
+        m_started = QDateTime::currentDateTimeUtc();
     connect(&m_timer, &QTimer::timeout, this, &AutoSave::saveNow);
     // No unsaved changes any more (a save, an undo back to the saved state, New, Open):
     // the copy has nothing to keep.
@@ -100,8 +103,7 @@ RecoveryInfo AutoSave::describe() const
     info.untitled = doc.isUntitled();
     info.saveEnabled = doc.isSaveEnabled();
     info.pid = m_stamp.pid;
-    static const QDateTime started = QDateTime::currentDateTimeUtc();
-    info.processStarted = started;
+    info.processStarted = m_started;
     info.host = QSysInfo::machineHostName();
     info.written = QDateTime::currentDateTimeUtc();
     return info;
@@ -219,8 +221,10 @@ void AutoSave::finish()
     removeRecoveryFile();
     m_finished = true;
     if (m_thread) {
-        // The window is going: let the write end, then remove what it wrote.
+        // The window is going: let the write end, then remove what it wrote (the
+        // thread's end may not be handled any more).
         m_thread->wait();
+        QFile::remove(m_path);
     }
 }
 

@@ -105,6 +105,7 @@ private:
     int m_interval = 0;
     QString m_path;
     ProcessStamp m_stamp;
+    QDateTime m_started;
     qint64 m_threshold = qint64(8) << 20;
     QThread* m_thread = nullptr;
     std::unique_ptr<RecordSheet> m_copy;

@@ -117,6 +117,25 @@ bool ProcessStamp::isRunning() const
     return now.startTicks == startTicks;
 }
 
+QDateTime ProcessStamp::startedAt() const
+{
+    QFile file(QStringLiteral("/proc/stat"));
+    const long ticksPerSecond = ::sysconf(_SC_CLK_TCK);
+    if (startTicks == 0 || ticksPerSecond <= 0 || !file.open(QIODevice::ReadOnly))
+        return {};
+    const QList<QByteArray> lines = file.readAll().split('\n');
+    for (const QByteArray& line : lines) {
+        if (!line.startsWith("btime "))
+            continue;
+        bool ok = false;
+        const qint64 bootSeconds = line.mid(6).trimmed().toLongLong(&ok);
+        if (!ok)
+            return {};
+        return QDateTime::fromMSecsSinceEpoch(bootSeconds * 1000 + qint64(startTicks) * 1000 / ticksPerSecond, Qt::UTC);
+    }
+    return {};
+}
+
 // ---- names ------------------------------------------------------------------------------
 
 QString RecoveryFile::folder()

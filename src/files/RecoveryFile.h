@@ -29,6 +29,8 @@ struct ProcessStamp
     static ProcessStamp running(qint64 pid);
     /** True while the process this stamp names still runs (a zombie has ended). */
     bool isRunning() const;
+    /** When the process started, by the system's clock; invalid where that is unknown. */
+    QDateTime startedAt() const;
     bool operator==(const ProcessStamp&) const = default;
 };
 

@@ -190,6 +190,11 @@ private slots:
         const ProcessStamp me = ProcessStamp::current();
         QCOMPARE(me.pid, QCoreApplication::applicationPid());
         QVERIFY(me.isRunning());
+        // This process started before this test and not long before.
+        const QDateTime started = me.startedAt();
+        QVERIFY(started.isValid());
+        QVERIFY(started <= QDateTime::currentDateTimeUtc().addSecs(1));
+        QVERIFY(started >= QDateTime::currentDateTimeUtc().addSecs(-600));
 
         QProcess sleeper;
         sleeper.start(QStringLiteral("sleep"), {QStringLiteral("30")});
