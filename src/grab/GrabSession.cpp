@@ -6,6 +6,7 @@
 #include "grab/BrowserControl.h"
 #include "grab/CutBetween.h"
 #include "grab/SiteOrder.h"
+#include "grab/UserSites.h"
 #include "ui/Platform.h"
 
 #include <QFile>
@@ -156,13 +157,15 @@ QString GrabSession::resolved(const QString& address)
 
 QStringList GrabSession::FillCatalog()
 {
-    const QString saved = AppPaths::userDataFolder() + QStringLiteral("/stpl00.bin");
-    if (QFileInfo::exists(saved)) {
-        const QStringList names = FillCatalogFrom(saved);
-        if (!names.isEmpty())
-            return names;
-    }
-    return FillCatalogFrom(AppPaths::dataFolder() + QStringLiteral("/stpl88.bin"));
+    // The shipped sites and the user's, in the saved order when there is one; sites
+    // the saved order does not know (shipped since, or saved since) follow it.
+    KeyTable table;
+    UserSites::BuildCatalogTable(AppPaths::dataFolder() + QStringLiteral("/stpl88.bin"), UserSites::tablePath(),
+                                 AppPaths::userDataFolder() + QLatin1Char('/') + SavedSiteTableName(), table);
+    m_sites.clear();
+    m_siteNames = m_sites.fill(table);
+    m_listIndex = -1;
+    return m_siteNames;
 }
 
 QStringList GrabSession::FillCatalogFrom(const QString& path)
@@ -219,7 +222,7 @@ void GrabSession::SelectSite(int listIndex)
                                               "not work.\nHowever, you can still do searching from this site."),
                          Platform::Ok, Platform::Warning);
     } else {
-        const QString keyPath = AppPaths::dataFolder() + QLatin1Char('/') + site->FileName();
+        const QString keyPath = UserSites::keyPath(site->FileName());
         QString error;
         if (!QFileInfo::exists(keyPath)) {
             // No key: grabbing stays off, also for a listing page shown before.
@@ -255,6 +258,24 @@ void GrabSession::SelectSite(int listIndex)
         addressChangedSteps();
     else
         setAddress(url);
+}
+
+void GrabSession::reloadKey()
+{
+    const objKest* site = m_sites.Item(m_listIndex + 1);
+    if (!site || !site->Avail())
+        return;
+    if (!m_key.load(UserSites::keyPath(site->FileName())))
+        return;
+    m_grabKey = GrabKey::fromTable(m_key);
+    m_grabDisabled = false;
+    updateContinueCommand();
+    addressChangedSteps();
+}
+
+const objKest* GrabSession::currentSiteEntry() const
+{
+    return m_sites.Item(m_listIndex + 1);
 }
 
 // ---- address box -------------------------------------------------------------------------

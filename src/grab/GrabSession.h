@@ -70,9 +70,10 @@ public:
     ~GrabSession() override;
 
     // ---- site catalog --------------------------------------------------------------
-    /** Fills the catalog from the site table: a saved site order ("stpl00.bin" in the
-     *  user data folder) when there is one, else the shipped "stpl88.bin". Returns the
-     *  display names for the site list, in order. A missing table gives none. */
+    /** Fills the catalog from the shipped site table "stpl88.bin" and the user's sites
+     *  (UserSites), in the order of a saved site order ("stpl00.bin" in the user data
+     *  folder) when there is one; sites it does not know follow. Returns the display
+     *  names for the site list, in order. A missing table gives none. */
     QStringList FillCatalog();
     /** The same from a given site table file. */
     QStringList FillCatalogFrom(const QString& path);
@@ -87,6 +88,13 @@ public:
     void SelectSite(int listIndex);
     int currentSite() const { return m_listIndex; }
     bool isGrabDisabled() const { return m_grabDisabled; }
+    /** The chosen site, or nullptr. */
+    const objKest* currentSiteEntry() const;
+    /** Reads the chosen site's key again (after the key workshop saved it) and looks
+     *  at the address box's page again by it. */
+    void reloadKey();
+    /** The chosen site's key as grabbing reads it. */
+    const GrabKey& grabKey() const { return m_grabKey; }
     const KeyTable& keyTable() const { return m_key; }
     /** Which rules the chosen site follows. */
     SiteRules currentRules() const;

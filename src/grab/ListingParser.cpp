@@ -81,6 +81,24 @@ private:
     std::vector<ParsedPage::Cell> m_cells;
 };
 
+/** The place of @p part in @p page; none when it is not a view into the page. */
+ParseTrace::Range rangeIn(QByteArrayView page, QByteArrayView part)
+{
+    if (part.isEmpty() || part.data() < page.data() || part.data() + part.size() > page.data() + page.size())
+        return {};
+    return {qsizetype(part.data() - page.data()), part.size()};
+}
+
+/** Notes @p marker at @p offset of the page, when it stands there. */
+void noteMarker(QByteArrayView page, std::vector<ParseTrace::Part>& out, int field, qsizetype offset,
+                QByteArrayView marker)
+{
+    if (marker.isEmpty() || offset < 0 || offset + marker.size() > page.size())
+        return;
+    if (page.sliced(offset, marker.size()) == marker)
+        out.push_back({field, {offset, marker.size()}});
+}
+
 } // namespace
 
 GrabKey GrabKey::fromTable(const KeyTable& table)
@@ -89,6 +107,7 @@ GrabKey GrabKey::fromTable(const KeyTable& table)
     key.kind = table.text(2, 2).trimmed().compare(QLatin1String("schema.org"), Qt::CaseInsensitive) == 0
                  ? KeyKind::StructuredData
                  : KeyKind::Markers;
+    key.fromBrowser = table.text(3, 2).trimmed().compare(QLatin1String("browser"), Qt::CaseInsensitive) == 0;
     key.listingsPerPage = clampedInt(table.number(1, 2), 0, INT_MAX);
     key.lastField = clampedInt(table.number(1, 6), -1, kMaxFields - 1);
     key.listingStart = table.text(5, 2).toUtf8();
@@ -131,6 +150,8 @@ void GrabKey::toTable(KeyTable& table, const QString& note) const
             number(readCount ? 1 : 0)});
     put(2, {QStringLiteral("Kind"), QStringLiteral("reads"),
             kind == KeyKind::StructuredData ? QStringLiteral("schema.org") : QStringLiteral("markers")});
+    put(3, {QStringLiteral("Page text"), QStringLiteral("from"),
+            fromBrowser ? QStringLiteral("browser") : QStringLiteral("download")});
     put(5, {QStringLiteral("Listing"), QStringLiteral("start"), QString::fromUtf8(listingStart), empty,
             QStringLiteral("end"), QString::fromUtf8(listingEnd)});
     put(14, {QStringLiteral("Count (second)"), empty, countStart2, countEnd2});
@@ -212,7 +233,8 @@ QByteArrayView NextLink(QByteArrayView page, const GrabKey& key)
     return CutBetween(copy, QByteArrayView(key.nextStart), QByteArrayView(key.nextEnd));
 }
 
-ParsedPage ParseListings(QByteArrayView page, const GrabKey& key, SiteRules rules, const ParseContext& context)
+ParsedPage ParseListings(QByteArrayView page, const GrabKey& key, SiteRules rules, const ParseContext& context,
+                         ParseTrace* trace)
 {
     ParsedPage out;
     if (page.size() <= 16 && characterCount(page) <= 4)
@@ -246,12 +268,29 @@ ParsedPage ParseListings(QByteArrayView page, const GrabKey& key, SiteRules rule
             break;
         QByteArrayView block = CutListing(remaining, listingStart, listingEnd);
         row.clear();
+        ParseTrace::Listing* traced = nullptr;
+        if (trace && !block.isEmpty()) {
+            traced = &trace->listings.emplace_back();
+            traced->block = rangeIn(page, block);
+            if (traced->block.isValid()) {
+                noteMarker(page, traced->markers, -1, traced->block.offset - listingStart.size(), listingStart);
+                noteMarker(page, traced->markers, -1, traced->block.offset + traced->block.length, listingEnd);
+            }
+        }
         for (int j = 0; j <= key.lastField && j < int(key.fields.size()); ++j) {
             const GrabKey::Field& f = key.fields[size_t(j)];
             QByteArrayView copy = block;
             QByteArrayView value = CutBetween(copy, QByteArrayView(f.start), QByteArrayView(f.end));
             if (value.isEmpty())
                 continue;
+            if (traced) {
+                const ParseTrace::Range at = rangeIn(page, value);
+                if (at.isValid()) {
+                    traced->values.push_back({j, at});
+                    noteMarker(page, traced->markers, j, at.offset - f.start.size(), QByteArrayView(f.start));
+                    noteMarker(page, traced->markers, j, at.offset + at.length, QByteArrayView(f.end));
+                }
+            }
             if (j == 1 && FindIn(value, QByteArrayView("</")) >= 0) {
                 if (rules == SiteRules::BuiltInA) {
                     const qsizetype div = FindIn(block, QByteArrayView("</div>"));
@@ -289,6 +328,8 @@ ParsedPage ParseListings(QByteArrayView page, const GrabKey& key, SiteRules rule
             haveAbove = true;
         }
         row.commit();
+        if (traced && trace)
+            traced->row = out.rowCount() - 1;
         if (context.stopRequested) {
             out.stopped = true;
             break;

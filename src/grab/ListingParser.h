@@ -32,6 +32,8 @@ enum class SiteRules { KeyOnly, BuiltInA, BuiltInB };
  * | 6+j,2/6+j,5| field j: start / end marker                                    |
  * | 15,2 / 16,2| next-link start / end marker (B: also the next page's prefix)  |
  * | 2,2        | the kind: "schema.org" for a structured-data key, else markers  |
+ * | 3,2        | the page text: "browser" for the document the built-in browser |
+ * |            | shows, else the page as downloaded                             |
  * | 1,4        | listing-page marker in the address; the category follows it    |
  * | 1,8        | non-zero: read the listing count from the page                 |
  * | 18,2 / 18,3| listing count start / end marker (first choice)                |
@@ -48,6 +50,9 @@ struct GrabKey
     };
 
     KeyKind kind = KeyKind::Markers;
+    /** The page text is the document the built-in browser shows after its load, not
+     *  the page as downloaded. */
+    bool fromBrowser = false;
     int listingsPerPage = 0;
     int lastField = -1;
     QByteArray listingStart;
@@ -125,6 +130,39 @@ struct ParseContext
 };
 
 /**
+ * Where the listing loop found things on a page, for a key workshop to show them:
+ * byte ranges of the page. A range the parser cut from a text of its own (built-in
+ * site A's listing after "</div>") has no place in the page and is left out.
+ */
+struct ParseTrace
+{
+    struct Range
+    {
+        qsizetype offset = -1;
+        qsizetype length = 0;
+        bool isValid() const { return offset >= 0; }
+    };
+    struct Part
+    {
+        /** The field definition j; -1 for the listing's own markers. */
+        int field = -1;
+        Range range;
+    };
+    struct Listing
+    {
+        Range block;
+        /** The row of ParsedPage this listing became; -1 when it was dropped. */
+        int row = -1;
+        /** The markers found: the listing's start and end, each field's start and end. */
+        std::vector<Part> markers;
+        /** The values cut, by field definition. */
+        std::vector<Part> values;
+    };
+    /** The listings cut, in order; passes that cut nothing are left out. */
+    std::vector<Listing> listings;
+};
+
+/**
  * The listing loop over one page: N passes, each cutting the next listing and its
  * fields by the key. A listing without a name is dropped; one without a state
  * takes the state of the record above it. Every value is written with its
@@ -132,7 +170,8 @@ struct ParseContext
  *
  * The page is read through views only: the cost is linear in the page.
  */
-ParsedPage ParseListings(QByteArrayView page, const GrabKey& key, SiteRules rules, const ParseContext& context);
+ParsedPage ParseListings(QByteArrayView page, const GrabKey& key, SiteRules rules, const ParseContext& context,
+                         ParseTrace* trace = nullptr);
 
 /** The listing cut for one pass; @p remaining moves on past this listing's own end
  *  marker (past its start marker when the key has no end marker, and onto the next

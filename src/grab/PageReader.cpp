@@ -40,12 +40,13 @@ QByteArray PageNextLink(const QByteArray& page, const GrabKey& key)
     return NextLink(page, key).toByteArray();
 }
 
-KeyPreview PreviewKey(const QByteArray& page, const GrabKey& key, SiteRules rules, int columns)
+KeyPreview PreviewKey(const QByteArray& page, const GrabKey& key, SiteRules rules, int columns, ParseTrace* trace)
 {
     KeyPreview preview;
     ParseContext context;
     context.sheetColumns = columns;
-    preview.rows = ParsePage(page, key, rules, context);
+    preview.rows = trace && key.kind == KeyKind::Markers ? ParseListings(page, key, rules, context, trace)
+                                                         : ParsePage(page, key, rules, context);
     preview.nextLink = PageNextLink(page, key);
     preview.columnCounts.assign(size_t(std::max(0, columns)), 0);
     for (const ParsedPage::Cell& cell : preview.rows.cells)

@@ -40,8 +40,9 @@ struct KeyPreview
 };
 
 /** Runs the key over @p page with the grab's own parser, into a sheet of @p columns
- *  columns that holds no records yet. */
+ *  columns that holds no records yet; for a marker key, @p trace (when given) says
+ *  where the parser found each listing, marker and value. */
 KeyPreview PreviewKey(const QByteArray& page, const GrabKey& key, SiteRules rules = SiteRules::KeyOnly,
-                      int columns = 10);
+                      int columns = 10, ParseTrace* trace = nullptr);
 
 } // namespace quillon

@@ -1,0 +1,57 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+namespace quillon {
+
+class KeyTable;
+struct GrabKey;
+
+/**
+ * The sites a user taught Quillon, kept in the user data folder beside the shipped
+ * ones: "Sites/sites.csv" holds their rows (the site table's columns: name, key
+ * file, grab flag, start address) and "Sites/<name>.csv" each one's key, both
+ * comma text a person can read. A user site's key file is named "user:Sites/..."
+ * in the site table, so that it is never looked for among the shipped data, which
+ * Quillon never writes.
+ */
+namespace UserSites {
+
+/** "user:", the mark of a key file in the user data folder. */
+QString userPrefix();
+/** The folder of the user's sites and keys. */
+QString folder();
+/** The user's site rows, "Sites/sites.csv". */
+QString tablePath();
+
+/** Whether @p fileName (a site table's key file) is one of the user's keys. */
+bool isUserKey(const QString& fileName);
+/** Where key file @p fileName is: the user data folder for a user's key, else the
+ *  shipped data folder. */
+QString keyPath(const QString& fileName);
+
+/** Saves @p key as a new site named @p name starting at @p url: its key file, then
+ *  its row in the user's site table. False, with the reason in @p error, when the
+ *  name is empty or one of @p takenNames, or a file cannot be written (nothing is
+ *  then left half-written). The key file's name for the site table goes to
+ *  @p fileName. */
+bool saveNewSite(const QString& name, const QString& url, const GrabKey& key, const QStringList& takenNames,
+                 QString* fileName, QString* error);
+
+/** Writes @p key over the user's key file @p fileName ("user:Sites/..."); false for a
+ *  shipped key, which is never written. */
+bool saveKey(const QString& fileName, const GrabKey& key, QString* error);
+
+/** The catalog's site table: the shipped sites of @p shippedTable, then the user's
+ *  sites of @p userTable whose names are not taken; when @p savedOrder (a site table
+ *  the site order dialog saved) can be read, the sites it names come first in its
+ *  order, and those it does not know (shipped by a newer release, saved by the user
+ *  since) follow in catalog order. Sites it names that are no longer there are left
+ *  out. Row 0 of @p out is the header. */
+void BuildCatalogTable(const QString& shippedTable, const QString& userTable, const QString& savedOrder,
+                       KeyTable& out);
+
+} // namespace UserSites
+
+} // namespace quillon
