@@ -12,6 +12,7 @@
 #include "contact/ContactCommands.h"
 #include "files/FileMenuController.h"
 #include "grab/GrabController.h"
+#include "grab/KeyWorkshopController.h"
 #include "grab/SiteOrderController.h"
 #include "print/PrintMenuController.h"
 #include "edit/ColumnDefController.h"
@@ -79,6 +80,7 @@ MainWindow::MainWindow(SettingsStore& settings, Platform& platform, QWidget* par
     FileMenuController::install(*this);
     GrabController::install(*this);
     SiteOrderController::install(*this);
+    KeyWorkshopController::install(*this);
     new ContactCommands(*m_model, this, [this](const QString& name) { return action(name); }, this);
     EditController::install(*this);
     ColumnDefController::install(*this);

@@ -4,6 +4,8 @@
 #include <QString>
 #include <QUrl>
 
+#include <functional>
+
 namespace quillon {
 
 /**
@@ -23,12 +25,20 @@ public:
     virtual void forward() = 0;
     virtual void reload() = 0;
 
+    /** The address the browser shows now. */
+    virtual QUrl currentUrl() const { return {}; }
+    /** Asks for the document the browser shows, as HTML; @p done runs later with it
+     *  (empty when the browser cannot tell). */
+    virtual void requestPageText(std::function<void(const QString&)> done) { done(QString()); }
+
 signals:
     /** The browser shows a new address. */
     void locationChanged(const QString& address);
     /** A page began to load / finished loading. */
     void loadStarted();
     void loadFinished();
+    /** A page finished loading: @p ok is false when it could not be loaded. */
+    void pageLoaded(bool ok);
 };
 
 } // namespace quillon

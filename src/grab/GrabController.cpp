@@ -86,6 +86,27 @@ GrabController::GrabController(WindowParts& window) : QObject(window.widget()), 
 
 GrabController::~GrabController() = default;
 
+BrowserControl& GrabController::browserControl() const
+{
+    return *m_browser;
+}
+
+void GrabController::refillSiteList(const QString& select)
+{
+    QComboBox* cboKest2 = m_window.siteList();
+    int index = 0;
+    {
+        const QSignalBlocker blocker(cboKest2);
+        cboKest2->clear();
+        const QStringList names = m_session->FillCatalog();
+        cboKest2->addItems(names);
+        index = std::max(0, int(names.indexOf(select)));
+        cboKest2->setCurrentIndex(cboKest2->count() > 0 ? index : -1);
+    }
+    if (cboKest2->count() > 0)
+        m_session->SelectSite(index);
+}
+
 void GrabController::fillSiteList()
 {
     QComboBox* cboKest2 = m_window.siteList();

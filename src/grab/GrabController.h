@@ -7,6 +7,7 @@ class QWidget;
 
 namespace quillon {
 
+class BrowserControl;
 class GrabSession;
 class WindowParts;
 class WebViewBrowser;
@@ -30,6 +31,11 @@ public:
     GrabSession& session() const { return *m_session; }
     /** Hint panel @p n (0, 1, 2). */
     QWidget* hintPanel(int n) const { return m_hints[n]; }
+    /** The Browser page's web view as the grab session sees it. */
+    BrowserControl& browserControl() const;
+    /** Fills the site list from the catalog again (sites saved since) and chooses the
+     *  site named @p select, or the first. */
+    void refillSiteList(const QString& select);
 
 private:
     explicit GrabController(WindowParts& window);

@@ -2,6 +2,8 @@
 
 #include "grab/StructuredData.h"
 
+#include <QUrl>
+
 #include <algorithm>
 
 namespace quillon {
@@ -263,8 +265,28 @@ bool KeyWorkshop::accept(int index)
         key.fields.resize(size_t(std::max(0, learned.lastField + 1)));
     key.nextStart = learned.nextStart;
     key.nextEnd = learned.nextEnd;
+    suggestPageMarker(key);
     setKey(key);
     return true;
+}
+
+QString KeyWorkshop::suggestedPageMarker(const QString& address)
+{
+    const QUrl url(address, QUrl::TolerantMode);
+    if (!url.isValid() || url.path().isEmpty())
+        return {};
+    QString marker = url.path(QUrl::FullyEncoded);
+    if (url.hasQuery())
+        marker += QLatin1Char('?');
+    return marker;
+}
+
+void KeyWorkshop::suggestPageMarker(GrabKey& key) const
+{
+    // A learned key with no listing-page marker, or one this page's address does not
+    // hold (the key of another site), would never make grabbing available here.
+    if (key.listingPageMarker.isEmpty() || (!m_address.isEmpty() && !m_address.contains(key.listingPageMarker)))
+        key.listingPageMarker = suggestedPageMarker(m_address);
 }
 
 std::vector<std::pair<qsizetype, qsizetype>> KeyWorkshop::find(const QString& value)
@@ -303,6 +325,7 @@ bool KeyWorkshop::useStructuredData()
     key.fields.clear();
     key.nextStart = learned.nextStart;
     key.nextEnd = learned.nextEnd;
+    suggestPageMarker(key);
     setKey(key);
     return true;
 }

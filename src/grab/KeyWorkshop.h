@@ -26,8 +26,9 @@ namespace quillon {
  * Learning: the user gives the values of one listing (the name at least);
  * learn() runs KeyLearner over the page and keeps its proposals, each a whole key
  * with what it cuts, and the cases it could not learn in words; accept() takes a
- * proposal's markers into the key, leaving the address markers (listing page, city,
- * state) and the count markers as they were.
+ * proposal's markers into the key, leaving the address markers (city, state) and the
+ * count markers as they were; a listing-page marker the page's address does not hold
+ * becomes one that it does (suggestedPageMarker()).
  *
  * A page that describes its listings as schema.org items is told of
  * (structuredDataOffer()), and useStructuredData() makes the key read them.
@@ -119,6 +120,10 @@ public:
     /** Makes the key read the page's schema.org items. */
     bool useStructuredData();
 
+    /** A listing-page marker for pages like @p address: its path, with the "?" that
+     *  starts its query ("/results?" of "http://x.example/results?q=shoes"). */
+    static QString suggestedPageMarker(const QString& address);
+
     /** The summary of @p preview in words (see Preview::summary). */
     QString summaryOf(const KeyPreview& preview) const;
 
@@ -134,6 +139,7 @@ signals:
 
 private:
     void changed();
+    void suggestPageMarker(GrabKey& key) const;
     KeyLearner& learner();
 
     GrabKey m_key;

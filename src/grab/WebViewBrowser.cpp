@@ -1,5 +1,7 @@
 #include "grab/WebViewBrowser.h"
 
+#include <QPointer>
+#include <QWebEnginePage>
 #include <QWebEngineView>
 
 namespace quillon {
@@ -10,7 +12,10 @@ WebViewBrowser::WebViewBrowser(QWebEngineView* view, QObject* parent) : BrowserC
         emit locationChanged(url.toString());
     });
     connect(m_view, &QWebEngineView::loadStarted, this, &BrowserControl::loadStarted);
-    connect(m_view, &QWebEngineView::loadFinished, this, &BrowserControl::loadFinished);
+    connect(m_view, &QWebEngineView::loadFinished, this, [this](bool ok) {
+        emit loadFinished();
+        emit pageLoaded(ok);
+    });
 }
 
 void WebViewBrowser::navigate(const QUrl& url)
@@ -31,6 +36,25 @@ void WebViewBrowser::forward()
 void WebViewBrowser::reload()
 {
     m_view->reload();
+}
+
+} // namespace quillon
+
+namespace quillon {
+
+QUrl WebViewBrowser::currentUrl() const
+{
+    return m_view->url();
+}
+
+void WebViewBrowser::requestPageText(std::function<void(const QString&)> done)
+{
+    // The answer comes from the page's renderer; a browser gone meanwhile answers nothing.
+    QPointer<WebViewBrowser> self(this);
+    m_view->page()->toHtml([self, done = std::move(done)](const QString& html) {
+        if (self)
+            done(html);
+    });
 }
 
 } // namespace quillon

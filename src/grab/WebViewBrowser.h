@@ -18,6 +18,8 @@ public:
     void back() override;
     void forward() override;
     void reload() override;
+    QUrl currentUrl() const override;
+    void requestPageText(std::function<void(const QString&)> done) override;
 
 private:
     QWebEngineView* m_view;

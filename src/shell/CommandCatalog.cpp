@@ -92,6 +92,7 @@ QList<MenuEntry> buildMenus()
                  item("mnuFileB_Grab", "Start &Grabbing", "F5"),
                  item("mnuFileB_StopGrab", "&Stop Grabbing", "Ctrl+F5"),
                  item("mnuFileB_ContinueGrab", "&Continue Grab", "", F::Disabled),
+                 item("mnuFileB_KeyWorkshop", "&Key Workshop..."),
                  separator(),
                  item("mnuFileBexit", "E&xit"),
              }),
@@ -326,6 +327,8 @@ QList<QList<ToolButtonEntry>> buildToolbars()
         button("Stop", "Stop Grabbing"),
         button("StartGrab", "Start Grabbing"),
         button("ContinueGrab", "Continue Grab", F::Disabled),
+        gap(),
+        button("KeyWorkshop", "Key Workshop"),
     };
     QList<ToolButtonEntry> guide = {
         button("Web", "Go to Searching Site"),

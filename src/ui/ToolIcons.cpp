@@ -178,6 +178,18 @@ QIcon glyph(const QString& key)
             p.setPen(QPen(QColor(0x30, 0x30, 0x30), 5, Qt::SolidLine, Qt::RoundCap));
             p.drawPath(handset);
         });
+    if (key == QLatin1String("KeyWorkshop"))
+        return drawn([](QPainter& p) {
+            // A key over a page of text: teaching Quillon a site.
+            p.setPen(QPen(QColor(0x80, 0x80, 0x80), 1.5));
+            for (int y = 6; y <= 26; y += 5)
+                p.drawLine(QPointF(4, y), QPointF(18, y));
+            p.setPen(QPen(QColor(0xb0, 0x80, 0x10), 3, Qt::SolidLine, Qt::RoundCap));
+            p.setBrush(Qt::NoBrush);
+            p.drawEllipse(QRectF(17, 5, 10, 10));
+            p.drawLine(QPointF(22, 15), QPointF(22, 28));
+            p.drawLine(QPointF(22, 24), QPointF(26, 24));
+        });
     if (key == QLatin1String("ContinueGrab"))
         return drawn([](QPainter& p) {
             // The grab arrow under a bar: grabbing goes on from where it stood.

@@ -260,6 +260,36 @@ private slots:
         QCOMPARE(workshop.value(3, 0), QStringLiteral("Shop 3"));
     }
 
+    void acceptedKeyFitsThePageAddress_data()
+    {
+        QTest::addColumn<QString>("marker");
+        QTest::addColumn<QString>("address");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("none yet") << "" << "http://127.0.0.1:8080/results?cat=Shops&page=1" << "/results?";
+        QTest::newRow("the site's own kept") << "cat=" << "http://127.0.0.1:8080/results?cat=Shops" << "cat=";
+        QTest::newRow("another site's replaced") << "/a/results?cat=" << "https://shops.example/find?q=x"
+                                                 << "/find?";
+        QTest::newRow("an address without a query") << "" << "https://shops.example/list/shops.html"
+                                                     << "/list/shops.html";
+    }
+
+    void acceptedKeyFitsThePageAddress()
+    {
+        QFETCH(QString, marker);
+        QFETCH(QString, address);
+        QFETCH(QString, expected);
+        KeyWorkshop workshop;
+        GrabKey key;
+        key.listingPageMarker = marker;
+        workshop.setKey(key);
+        workshop.setPage(cards(8), address);
+        KeyLearner::Example example;
+        example.insert(0, QStringLiteral("Shop 2"));
+        QVERIFY(workshop.learn(example));
+        QVERIFY(workshop.accept(0));
+        QCOMPARE(workshop.key().listingPageMarker, expected);
+    }
+
     void learningNamesWhatItCannotDo_data()
     {
         QTest::addColumn<QByteArray>("page");
