@@ -39,7 +39,12 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <QApplication>
+#include <QCryptographicHash>
+#include <QHash>
+#include <QPointer>
 #include <QWebEnginePage>
+#include <QWebEngineProfile>
 #include <QWebEngineView>
 
 namespace quillon {
@@ -90,6 +95,25 @@ MainWindow::MainWindow(SettingsStore& settings, Platform& platform, QWidget* par
             m_controllers.emplace_back(child);
 
     load();
+}
+
+QWebEngineProfile* MainWindow::browserProfile()
+{
+    // The browser keeps its cookies and storage on disk in the user data folder, so
+    // that a check the user passed on a site once stays passed (and a grab from the
+    // browser sees what the user sees). One profile a folder, kept for the process:
+    // its pages must all be gone before it goes.
+    static QHash<QString, QPointer<QWebEngineProfile>> profiles;
+    const QString folder = AppPaths::userDataFolder() + QStringLiteral("/Browser");
+    QPointer<QWebEngineProfile>& profile = profiles[folder];
+    if (!profile) {
+        const QByteArray hash = QCryptographicHash::hash(folder.toUtf8(), QCryptographicHash::Sha1).toHex().left(12);
+        profile = new QWebEngineProfile(QStringLiteral("Quillon-") + QString::fromLatin1(hash), qApp);
+        profile->setPersistentStoragePath(folder);
+        profile->setCachePath(folder + QStringLiteral("/Cache"));
+        profile->setPersistentCookiesPolicy(QWebEngineProfile::ForcePersistentCookies);
+    }
+    return profile;
 }
 
 MainWindow::~MainWindow()
@@ -283,6 +307,7 @@ void MainWindow::buildPages()
     webLayout->addWidget(m_hintArea);
     m_browser = new QWebEngineView(web);
     m_browser->setObjectName(QStringLiteral("WBrowser"));
+    m_browser->setPage(new QWebEnginePage(browserProfile(), m_browser));
     webLayout->addWidget(m_browser, 1);
     m_tabMain->addTab(web, QStringLiteral("Browser"));
 

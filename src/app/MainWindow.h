@@ -19,6 +19,8 @@ class QTabWidget;
 class QToolBar;
 class QWebEngineView;
 
+class QWebEngineProfile;
+
 namespace quillon {
 
 class AboutDialog;
@@ -53,6 +55,10 @@ class MainWindow : public QMainWindow, public WindowParts
 public:
     MainWindow(SettingsStore& settings, Platform& platform, QWidget* parent = nullptr);
     ~MainWindow() override;
+
+    /** The Browser page's web profile: cookies and storage kept in the user data
+     *  folder's "Browser" folder. */
+    static QWebEngineProfile* browserProfile();
 
     QWidget* widget() override { return this; }
     MainModel& model() const override { return *m_model; }

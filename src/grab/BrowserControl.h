@@ -27,6 +27,8 @@ public:
 
     /** The address the browser shows now. */
     virtual QUrl currentUrl() const { return {}; }
+    /** Whether a page is loading. */
+    virtual bool isLoading() const { return false; }
     /** Asks for the document the browser shows, as HTML; @p done runs later with it
      *  (empty when the browser cannot tell). */
     virtual void requestPageText(std::function<void(const QString&)> done) { done(QString()); }

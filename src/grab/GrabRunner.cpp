@@ -1,5 +1,6 @@
 #include "grab/GrabRunner.h"
 
+#include "grab/BrowserPageSource.h"
 #include "grab/HtmlText.h"
 #include "grab/PageReader.h"
 #include "sheet/RecordSheet.h"
@@ -80,11 +81,25 @@ void GrabRunner::start(const QString& address, const Options& options)
     nextPass();
 }
 
+bool GrabRunner::fromBrowser() const
+{
+    return m_options.browserPages && m_options.key.fromBrowser;
+}
+
+void GrabRunner::cancelPage()
+{
+    if (m_fetchId) {
+        if (fromBrowser())
+            m_options.browserPages->cancel(m_fetchId);
+        else
+            m_fetcher.cancel(m_fetchId);
+    }
+    m_fetchId = 0;
+}
+
 void GrabRunner::abandon()
 {
-    if (m_fetchId)
-        m_fetcher.cancel(m_fetchId);
-    m_fetchId = 0;
+    cancelPage();
     if (m_robotsFetch)
         m_fetcher.cancel(m_robotsFetch);
     m_robotsFetch = 0;
@@ -97,13 +112,13 @@ void GrabRunner::requestStop()
 {
     m_stopRequested = true;
     // A page waiting to be asked for again is given up at once: the wait may be long.
-    const bool waiting = (m_fetchId && m_fetcher.isWaitingToRetry(m_fetchId))
+    // So is a page the browser is loading or settling: the grab is not the browser's.
+    const bool waiting = (m_fetchId && (fromBrowser() || m_fetcher.isWaitingToRetry(m_fetchId)))
                       || (m_robotsFetch && m_fetcher.isWaitingToRetry(m_robotsFetch));
     if (!m_running || !waiting)
         return;
-    m_fetcher.cancel(m_fetchId);
+    cancelPage();
     m_fetcher.cancel(m_robotsFetch);
-    m_fetchId = 0;
     m_robotsFetch = 0;
     m_delay.stop();
     const quint64 generation = m_generation;
@@ -216,12 +231,16 @@ void GrabRunner::robotsRead(const QString& site, const FetchedPage& page)
 void GrabRunner::fetchPage()
 {
     m_delay.start(std::max(0, m_options.delayMs));
-    m_fetchId = m_fetcher.fetch(m_next, [this](const FetchedPage& page) {
+    auto done = [this](const FetchedPage& page) {
         m_fetchId = 0;
         m_page = page;
         m_fetched = true;
         maybeProcess();
-    });
+    };
+    if (fromBrowser())
+        m_fetchId = m_options.browserPages->fetch(m_next, m_options.key, m_options.rules, done);
+    else
+        m_fetchId = m_fetcher.fetch(m_next, done);
 }
 
 void GrabRunner::maybeProcess()

@@ -41,10 +41,15 @@ QUrl ResolveNextLink(const QUrl& pageUrl, const QString& composed, QString* refu
  * the grab there (failed()); so does a page the site's robots.txt keeps robots
  * from (refused()), unless the grab was told not to honour it. The rows of the
  * pages before stay in the sheet. A stop request is honoured after the next
- * listing kept, between pages, and at once while a page waits to be tried again.
+ * listing kept, between pages, and at once while a page waits to be tried again
+ * or while the browser loads it.
  *
  * A page's rows reach the sheet only when the whole page was read, all at once, so
  * that resumePoint() says exactly what a grab continued later must still do.
+ *
+ * A page comes from one of two sources, by the key: downloaded (PageFetcher), or
+ * the document the built-in browser shows once it loaded the address and settled
+ * (BrowserPageSource). The loop is the same for both.
  *
  * Everything runs on the thread of the event loop, in steps driven by the download
  * and the delay timer; nothing waits in a nested loop.
@@ -69,6 +74,10 @@ public:
         /** Give every record its page's address and the time it was grabbed, in the
          *  columns titled kSourcePageTitle and kGrabbedAtTitle (added when missing). */
         bool sourceColumns = false;
+        /** Where the pages come from when the key says "browser": the built-in browser
+         *  (see BrowserPageSource); the download when not set. robots.txt is read by
+         *  download either way. */
+        class BrowserPageSource* browserPages = nullptr;
         /** The time for the grabbed-at column; the system clock when not set. */
         std::function<QDateTime()> clock;
 
@@ -156,6 +165,8 @@ private:
     void checkRobots();
     void robotsRead(const QString& site, const FetchedPage& page);
     void fetchPage();
+    bool fromBrowser() const;
+    void cancelPage();
     void maybeProcess();
     void processPage();
     void appendRows(const ParsedPage& parsed, int from, int count, const QString& pageAddress);

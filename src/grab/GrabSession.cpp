@@ -67,7 +67,7 @@ BuiltInSites BuiltInSites::fromSettings(const SettingsStore& settings)
 }
 
 GrabSession::GrabSession(MainModel& model, BrowserControl& browser, QObject* parent)
-    : QObject(parent), m_model(model), m_browser(browser), m_runner(model.sheet(), m_fetcher),
+    : QObject(parent), m_model(model), m_browser(browser), m_browserPages(browser), m_runner(model.sheet(), m_fetcher),
       m_undo(model, [](int records) { return QStringLiteral("Grab (%1 records)").arg(records); })
 {
     m_timer1.setInterval(200);
@@ -483,6 +483,7 @@ GrabRunner::Options GrabSession::grabOptions()
     options.delayMs = grabDelay();
     options.honourRobots = honoursRobotsTxt(siteName());
     options.sourceColumns = sourceColumns();
+    options.browserPages = &m_browserPages;
     Platform* platform = &m_model.platform();
     options.clock = [platform] { return platform->now(); };
     return options;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "grab/BrowserPageSource.h"
 #include "grab/GrabJournal.h"
 #include "grab/GrabRunner.h"
 #include "grab/KeyTable.h"
@@ -137,6 +138,8 @@ public:
 
     PageFetcher& fetcher() { return m_fetcher; }
     GrabRunner& runner() { return m_runner; }
+    /** The pages of sites whose key reads the browser's document. */
+    BrowserPageSource& browserPages() { return m_browserPages; }
     SampleDirectory& sampleDirectory() { return m_sample; }
     BuiltInSites builtInSites() const;
     /** The wait of each page in milliseconds: the setting "GrabDelay", 1000 when unset. */
@@ -191,6 +194,7 @@ private:
     BrowserControl& m_browser;
     SampleDirectory m_sample;
     PageFetcher m_fetcher;
+    BrowserPageSource m_browserPages;
     GrabRunner m_runner;
     colKests m_sites;
     QStringList m_siteNames;

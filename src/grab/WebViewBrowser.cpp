@@ -47,6 +47,11 @@ QUrl WebViewBrowser::currentUrl() const
     return m_view->url();
 }
 
+bool WebViewBrowser::isLoading() const
+{
+    return m_view->page()->isLoading();
+}
+
 void WebViewBrowser::requestPageText(std::function<void(const QString&)> done)
 {
     // The answer comes from the page's renderer; a browser gone meanwhile answers nothing.

@@ -19,6 +19,7 @@ public:
     void forward() override;
     void reload() override;
     QUrl currentUrl() const override;
+    bool isLoading() const override;
     void requestPageText(std::function<void(const QString&)> done) override;
 
 private:
