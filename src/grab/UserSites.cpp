@@ -188,10 +188,13 @@ void BuildCatalogTable(const QString& shippedTable, const QString& userTable, co
         QList<SiteRow> ordered;
         QStringList placed;
         for (const SiteRow& row : saved) {
-            const qsizetype at = names.indexOf(row.name);
-            if (at < 0 || placed.contains(row.name))
+            if (placed.contains(row.name))
                 continue;
-            ordered.append(catalog.at(at));
+            // A site the catalog has comes as the catalog has it now (a newer release
+            // may have moved its key or start address); one it does not have stays as
+            // it was saved.
+            const qsizetype at = names.indexOf(row.name);
+            ordered.append(at < 0 ? row : catalog.at(at));
             placed << row.name;
         }
         for (const SiteRow& row : catalog)

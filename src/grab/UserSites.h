@@ -46,9 +46,9 @@ bool saveKey(const QString& fileName, const GrabKey& key, QString* error);
 /** The catalog's site table: the shipped sites of @p shippedTable, then the user's
  *  sites of @p userTable whose names are not taken; when @p savedOrder (a site table
  *  the site order dialog saved) can be read, the sites it names come first in its
- *  order, and those it does not know (shipped by a newer release, saved by the user
- *  since) follow in catalog order. Sites it names that are no longer there are left
- *  out. Row 0 of @p out is the header. */
+ *  order (as the catalog has them; those the catalog does not have as they were
+ *  saved), and those it does not know (shipped by a newer release, saved by the
+ *  user since) follow in catalog order. Row 0 of @p out is the header. */
 void BuildCatalogTable(const QString& shippedTable, const QString& userTable, const QString& savedOrder,
                        KeyTable& out);
 

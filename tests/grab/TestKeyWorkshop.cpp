@@ -441,8 +441,12 @@ private slots:
         QTest::newRow("a site shipped since") << QStringList{a, b, c, d} << QStringList{c, a, b} << QStringList{}
                                               << names({"Charlie 411", "Alpha Pages", "Bravo Find",
                                                              "Delta People"});
-        QTest::newRow("a site no longer shipped") << QStringList{a, c} << QStringList{c, b, a} << QStringList{}
-                                                  << names({"Charlie 411", "Alpha Pages"});
+        QTest::newRow("a site no longer shipped kept as saved")
+            << QStringList{a, c} << QStringList{c, b, a} << QStringList{}
+            << names({"Charlie 411", "Bravo Find", "Alpha Pages"});
+        QTest::newRow("a moved start address taken from the catalog")
+            << QStringList{a, QString(b).replace(QLatin1String("bravo.example"), QLatin1String("bravo.example/find"))}
+            << QStringList{b, a} << QStringList{} << names({"Bravo Find", "Alpha Pages"});
         QTest::newRow("a user site saved since") << QStringList{a, b} << QStringList{b, a} << QStringList{mine}
                                                  << names({"Bravo Find", "Alpha Pages", "My Shops"});
         QTest::newRow("a user site placed in the order")
@@ -475,13 +479,15 @@ private slots:
         colKests sites;
         QCOMPARE(sites.fill(table), shown);
         for (const objKest& site : sites) {
-            const QStringList all = shipped + user;
+            // The catalog's row first, then the user's, then the saved one.
+            const QStringList all = shipped + user + saved;
             const auto row = std::find_if(all.begin(), all.end(), [&](const QString& r) {
                 return r.startsWith(site.ListName() + QLatin1Char('|'));
             });
             QVERIFY(row != all.end());
             QCOMPARE(site.FileName(), row->section(QLatin1Char('|'), 1, 1));
             QCOMPARE(site.Avail(), row->section(QLatin1Char('|'), 2, 2) == QLatin1String("1"));
+            QCOMPARE(site.URL(), row->section(QLatin1Char('|'), 3, 3));
         }
     }
 };
