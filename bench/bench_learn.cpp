@@ -8,6 +8,7 @@
 
 #include "grab/HtmlText.h"
 #include "grab/KeyLearner.h"
+#include "grab/KeyWorkshop.h"
 #include "grab/PageReader.h"
 #include "grab/StructuredData.h"
 
@@ -149,6 +150,21 @@ int main(int argc, char* argv[])
         print("preview refresh, 2 MB page of 2,700 listings",
               best(10, [&] { rows = PreviewKey(two, twoKey.proposals.front().key).listings(); }), "< 50 ms");
         std::printf("  %d listings\n", rows);
+
+        // The key workshop's refresh after an edit of the form: the parser with its
+        // trace of where each listing, marker and value stands, and the summary.
+        KeyWorkshop workshop;
+        workshop.setKey(twoKey.proposals.front().key);
+        workshop.setPage(two, QStringLiteral("http://127.0.0.1/results?page=1"));
+        workshop.refresh();
+        int edit = 0;
+        print("key workshop refresh after an edit, 2 MB page (trace and summary)", best(10, [&] {
+                  workshop.setListingsPerPage(5000 + (edit++ % 2));
+                  workshop.refresh();
+                  rows = workshop.preview().cut.listings();
+              }),
+              "< 50 ms");
+        std::printf("  %d listings; %s\n", rows, qPrintable(workshop.preview().summary.left(120)));
     }
     if (!learned.fields.empty())
         print("preview refresh, Localsearch page (2.2 MB), learned key",
