@@ -5,6 +5,7 @@
 #include "shell/WindowParts.h"
 #include "grab/GrabController.h"
 #include "grab/GrabSession.h"
+#include "grab/KeyWorkshopController.h"
 #include "grab/SiteOrder.h"
 #include "grab/SiteOrderDialog.h"
 #include "ui/Platform.h"
@@ -61,10 +62,27 @@ SiteOrderDialog* SiteOrderController::openDialog()
     auto* dialog = new SiteOrderDialog(names, m_window.widget());
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     connect(dialog, &QDialog::accepted, this, [this, dialog] { save(dialog->order()); });
+    connect(dialog, &SiteOrderDialog::keyWorkshopRequested, this, &SiteOrderController::openWorkshop);
     m_dialog = dialog;
     dialog->setWindowModality(Qt::ApplicationModal);
     dialog->show();
     return dialog;
+}
+
+void SiteOrderController::openWorkshop(const QString& site)
+{
+    auto* workshop = m_window.widget()->findChild<KeyWorkshopController*>();
+    QComboBox* cboKest2 = m_window.siteList();
+    const int index = cboKest2->findText(site);
+    if (!workshop || index < 0)
+        return;
+    if (index != m_session.currentSite()) {
+        // The site chosen first, as a pick from the list chooses it; then the workshop.
+        const QSignalBlocker blocker(cboKest2);
+        cboKest2->setCurrentIndex(index);
+        m_session.SelectSite(index);
+    }
+    workshop->open();
 }
 
 void SiteOrderController::save(const QStringList& names)

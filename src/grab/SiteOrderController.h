@@ -35,6 +35,9 @@ public:
     SiteOrderDialog* openDialog();
     SiteOrderDialog* dialog() const;
 
+    /** The dialog's "Key Workshop...": chooses site @p name and opens the key workshop on it. */
+    void openWorkshop(const QString& name);
+
     /** Save with the sites in the order of @p names. */
     void save(const QStringList& names);
     /** Where Save writes: the user data folder's "stpl00.bin". */

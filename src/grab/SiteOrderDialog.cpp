@@ -40,6 +40,9 @@ SiteOrderDialog::SiteOrderDialog(const QStringList& names, QWidget* parent) : QD
     m_cmdSave->setEnabled(false);
     m_cmdCancel = new QPushButton(QStringLiteral("&Cancel"), this);
     m_cmdCancel->setObjectName(QStringLiteral("cmdCancel"));
+    m_cmdWorkshop = new QPushButton(tr("&Key Workshop..."), this);
+    m_cmdWorkshop->setObjectName(QStringLiteral("cmdKeyWorkshop"));
+    m_cmdWorkshop->setToolTip(tr("Close this dialog and open the selected site's key in the key workshop"));
 
     auto* side = new QVBoxLayout;
     side->addWidget(m_cmd[0]);
@@ -49,6 +52,7 @@ SiteOrderDialog::SiteOrderDialog(const QStringList& names, QWidget* parent) : QD
     top->addWidget(m_ft, 1);
     top->addLayout(side);
     auto* buttons = new QHBoxLayout;
+    buttons->addWidget(m_cmdWorkshop);
     buttons->addStretch(1);
     buttons->addWidget(m_cmdSave);
     buttons->addWidget(m_cmdCancel);
@@ -67,6 +71,13 @@ SiteOrderDialog::SiteOrderDialog(const QStringList& names, QWidget* parent) : QD
     connect(m_cmd[1], &QToolButton::clicked, this, &SiteOrderDialog::moveDown);
     connect(m_cmdSave, &QPushButton::clicked, this, &QDialog::accept);
     connect(m_cmdCancel, &QPushButton::clicked, this, &QDialog::reject);
+    connect(m_cmdWorkshop, &QPushButton::clicked, this, [this] {
+        // The order is left as it was saved; a changed one is saved or cancelled first.
+        const QString site = m_order.names().value(m_order.selected());
+        reject();
+        if (!site.isEmpty())
+            emit keyWorkshopRequested(site);
+    });
     connect(m_ft, &QTableWidget::currentCellChanged, this,
             [this](int row, int, int, int) { m_order.setSelected(row); });
 }
@@ -101,6 +112,7 @@ void SiteOrderDialog::moveUp()
     if (m_order.moveUp())
         fill();
     m_cmdSave->setEnabled(m_order.isSaveEnabled());
+    m_cmdWorkshop->setEnabled(!m_order.isSaveEnabled());
 }
 
 void SiteOrderDialog::moveDown()
@@ -108,6 +120,7 @@ void SiteOrderDialog::moveDown()
     if (m_order.moveDown())
         fill();
     m_cmdSave->setEnabled(m_order.isSaveEnabled());
+    m_cmdWorkshop->setEnabled(!m_order.isSaveEnabled());
 }
 
 void SiteOrderDialog::resizeEvent(QResizeEvent* event)

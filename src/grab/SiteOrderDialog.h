@@ -33,6 +33,11 @@ public:
     void moveUp();
     void moveDown();
 
+signals:
+    /** "Key Workshop...": the dialog closed without saving, the workshop is to open on
+     *  the site @p name. Offered while the order is unchanged. */
+    void keyWorkshopRequested(const QString& name);
+
 protected:
     void resizeEvent(QResizeEvent* event) override;
 
@@ -46,6 +51,7 @@ private:
     QToolButton* m_cmd[2] = {nullptr, nullptr};
     QPushButton* m_cmdSave = nullptr;
     QPushButton* m_cmdCancel = nullptr;
+    QPushButton* m_cmdWorkshop = nullptr;
 };
 
 } // namespace quillon

@@ -10,6 +10,8 @@
 #include "grab/KeyWorkshop.h"
 #include "grab/KeyWorkshopController.h"
 #include "grab/KeyWorkshopWindow.h"
+#include "grab/SiteOrderController.h"
+#include "grab/SiteOrderDialog.h"
 #include "grab/UserSites.h"
 #include "shell/AppPaths.h"
 #include "shell/MainModel.h"
@@ -23,6 +25,7 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QToolBar>
+#include <QToolButton>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -170,6 +173,44 @@ private slots:
         QVERIFY(workshopController()->window()->windowTitle().contains(QLatin1String("Sample Directory (site A rules)")));
         QVERIFY(!part<QPushButton>("cmdSave")->isEnabled()); // a shipped key is not written
         QVERIFY(part<QLineEdit>("txtListingStart")->text().size() > 0);
+    }
+
+    void openedFromTheSiteOrderDialog()
+    {
+        auto* order = m_window->findChild<SiteOrderController*>(QStringLiteral("SiteOrderController"));
+        QVERIFY(order);
+        QTest::mouseClick(order->button(), Qt::LeftButton);
+        SiteOrderDialog* dialog = order->dialog();
+        QVERIFY(dialog);
+        auto* workshopButton = dialog->findChild<QPushButton*>(QStringLiteral("cmdKeyWorkshop"));
+        QVERIFY(workshopButton);
+        const QString site = QStringLiteral("Sample Directory (key rules)");
+        const int row = int(dialog->order().indexOf(site));
+        QVERIFY(row > 0);
+        dialog->grid()->setCurrentCell(row, 0);
+
+        // Once the order is changed, it is saved or cancelled first.
+        dialog->moveUp();
+        QVERIFY(!workshopButton->isEnabled());
+        dialog->reject();
+        QVERIFY(QTest::qWaitFor([&] { return !order->dialog(); }, 5000));
+        QTest::mouseClick(order->button(), Qt::LeftButton);
+        dialog = order->dialog();
+        workshopButton = dialog->findChild<QPushButton*>(QStringLiteral("cmdKeyWorkshop"));
+        QVERIFY(workshopButton->isEnabled());
+        dialog->grid()->setCurrentCell(row, 0);
+
+        QSignalSpy loaded(workshopController(), &KeyWorkshopController::pageLoaded);
+        QTest::mouseClick(workshopButton, Qt::LeftButton);
+        QVERIFY(QTest::qWaitFor([&] { return !order->dialog(); }, 5000));
+        QCOMPARE(m_window->siteList()->currentText(), site);
+        QCOMPARE(session().currentSite(), m_window->siteList()->currentIndex());
+        QVERIFY(workshopController()->window());
+        QVERIFY(workshopController()->window()->windowTitle().endsWith(site));
+        QVERIFY(!loaded.isEmpty() || loaded.wait(20000));
+        // The site's own key is in the form.
+        QCOMPARE(workshopController()->workshop()->key().listingStart, session().grabKey().listingStart);
+        QVERIFY(m_platform.messages.isEmpty());
     }
 
     void teachSaveRestartAndGrab()
