@@ -176,12 +176,12 @@ void KeyWorkshop::refresh()
     Preview preview;
     const int columns = std::max<int>(int(m_titles.size()), 8);
     preview.cut = PreviewKey(m_page, m_key, m_rules, columns, &preview.trace);
-    preview.summary = summaryOf(preview.cut);
+    preview.summary = summaryOf(preview.cut, m_key);
     m_preview = std::move(preview);
     emit previewRefreshed();
 }
 
-QString KeyWorkshop::summaryOf(const KeyPreview& cut) const
+QString KeyWorkshop::summaryOf(const KeyPreview& cut, const GrabKey& key) const
 {
     const int n = cut.listings();
     QStringList parts;
@@ -189,12 +189,12 @@ QString KeyWorkshop::summaryOf(const KeyPreview& cut) const
     // The columns the key fills, in the order of its fields; a structured-data key
     // fills the default columns it finds.
     QList<int> columns;
-    if (m_key.kind == KeyKind::StructuredData) {
+    if (key.kind == KeyKind::StructuredData) {
         for (int c = 0; c < StructuredData::ColumnCount; ++c)
             if (c < int(cut.columnCounts.size()) && cut.columnCounts[size_t(c)] > 0)
                 columns << c;
     } else {
-        for (const GrabKey::Field& f : m_key.fields)
+        for (const GrabKey::Field& f : key.fields)
             if (f.column >= 0 && !columns.contains(f.column))
                 columns << f.column;
     }
@@ -247,7 +247,7 @@ QString KeyWorkshop::proposalText(int index) const
     if (index < 0 || index >= int(m_learned.proposals.size()))
         return {};
     const KeyLearner::Proposal& p = m_learned.proposals[size_t(index)];
-    return p.note + QStringLiteral(": ") + summaryOf(p.preview).section(QLatin1Char('\n'), 0, 0);
+    return p.note + QStringLiteral(": ") + summaryOf(p.preview, p.key).section(QLatin1Char('\n'), 0, 0);
 }
 
 bool KeyWorkshop::accept(int index)

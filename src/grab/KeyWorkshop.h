@@ -124,8 +124,8 @@ public:
      *  starts its query ("/results?" of "http://x.example/results?q=shoes"). */
     static QString suggestedPageMarker(const QString& address);
 
-    /** The summary of @p preview in words (see Preview::summary). */
-    QString summaryOf(const KeyPreview& preview) const;
+    /** The summary of what @p key cut (@p preview) in words (see Preview::summary). */
+    QString summaryOf(const KeyPreview& preview, const GrabKey& key) const;
 
 signals:
     /** The key changed (by a setter, a proposal or a new site). */

@@ -554,7 +554,7 @@ void KeyWorkshopWindow::showListing(int row)
             QTextCursor at(m_page->document());
             at.setPosition(marks.front().cursor.selectionStart());
             m_page->setTextCursor(at);
-            m_page->ensureCursorVisible();
+            m_page->centerCursor();
         }
     }
     m_page->setExtraSelections(marks);
