@@ -91,6 +91,9 @@ public:
     bool isGrabDisabled() const { return m_grabDisabled; }
     /** The chosen site, or nullptr. */
     const objKest* currentSiteEntry() const;
+    /** An address as the journal and the site table keep it: the sample directory's
+     *  as "quillon-sample:", as its port changes from run to run. */
+    QString storedAddress(const QString& address) const;
     /** Reads the chosen site's key again (after the key workshop saved it) and looks
      *  at the address box's page again by it. */
     void reloadKey();
@@ -181,8 +184,6 @@ private:
     void enterGrabbing();
     GrabRunner::Options grabOptions();
     QString siteName() const;
-    /** An address as the journal keeps it: the sample directory's as "quillon-sample:". */
-    QString storedAddress(const QString& address) const;
     QStringList storedAddresses(const QStringList& addresses) const;
     void beginJournal(const QString& start, const GrabJournal* continued);
     void journalPage();

@@ -172,7 +172,8 @@ bool KeyWorkshopController::saveAsNewSite()
         return false;
     QString file;
     QString error;
-    if (!UserSites::saveNewSite(*name, address, m_workshop->key(), m_session.siteNames(), &file, &error)) {
+    if (!UserSites::saveNewSite(*name, m_session.storedAddress(address), m_workshop->key(), m_session.siteNames(),
+                                &file, &error)) {
         platform.message(kCaption, tr("The site could not be saved. %1").arg(error), Platform::Ok, Platform::Warning);
         return false;
     }

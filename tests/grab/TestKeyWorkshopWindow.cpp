@@ -173,6 +173,23 @@ private slots:
         QVERIFY(workshopController()->window()->windowTitle().contains(QLatin1String("Sample Directory (site A rules)")));
         QVERIFY(!part<QPushButton>("cmdSave")->isEnabled()); // a shipped key is not written
         QVERIFY(part<QLineEdit>("txtListingStart")->text().size() > 0);
+
+        // Saved as a new site, a page of the sample directory keeps its name, not its
+        // port of this run.
+        m_platform.inputAnswers.enqueue(QStringLiteral("Sample Copy"));
+        click("cmdSaveAsNew");
+        QVERIFY(m_platform.messages.isEmpty());
+        QCOMPARE(m_window->siteList()->currentText(), QStringLiteral("Sample Copy"));
+        QCOMPARE(session().currentSiteEntry()->URL(), QStringLiteral("quillon-sample:/a/"));
+        // A name in use is refused with a message; nothing more is saved.
+        m_platform.inputAnswers.enqueue(QStringLiteral("sample copy"));
+        click("cmdSaveAsNew");
+        QCOMPARE(m_platform.messages.size(), 1);
+        QVERIFY(m_platform.messages[0].text.contains(QLatin1String("already")));
+        // Cancelled: nothing happens.
+        m_platform.inputAnswers.enqueue(std::nullopt);
+        click("cmdSaveAsNew");
+        QCOMPARE(m_platform.messages.size(), 1);
     }
 
     void openedFromTheSiteOrderDialog()
@@ -290,6 +307,7 @@ private slots:
         QCOMPARE(m_window->siteList()->currentText(), QStringLiteral("Washington Supermarkets"));
         QVERIFY(QFile::exists(m_dir->filePath(QStringLiteral("user/Sites/Washington Supermarkets.csv"))));
         QVERIFY(part<QPushButton>("cmdSave")->isEnabled()); // now the site's own key
+        QCOMPARE(QUrl(session().currentSiteEntry()->URL()), QUrl(address));
 
         // A new window on the same user data folder lists the site and grabs it.
         openWindow();
