@@ -4,6 +4,7 @@
 
 #include "shell/AppPaths.h"
 #include "files/GridFile.h"
+#include "grab/UserSites.h"
 #include "grab/GrabJournal.h"
 #include "grab/GrabRunner.h"
 #include "grab/GrabSession.h"
@@ -194,6 +195,8 @@ int main(int argc, char* argv[])
         QString error;
         if (!table.load(tablePath, &error))
             return fail(QStringLiteral("cannot read the site table %1: %2").arg(tablePath, error), 1);
+        // The shipped sites, then the user's own (the key workshop's).
+        UserSites::BuildCatalogTable(tablePath, UserSites::tablePath(), QString(), table);
         colKests sites;
         sites.fill(table);
         for (const objKest& site : sites)
@@ -272,6 +275,7 @@ int main(int argc, char* argv[])
         KeyTable table;
         if (!table.load(tablePath, &error))
             return fail(QStringLiteral("cannot read the site table %1: %2").arg(tablePath, error), 1);
+        UserSites::BuildCatalogTable(tablePath, UserSites::tablePath(), QString(), table);
         colKests sites;
         sites.fill(table);
         const objKest* chosen = nullptr;
@@ -282,7 +286,7 @@ int main(int argc, char* argv[])
             return fail(QStringLiteral("no site \"%1\" in the site table (see --list-sites)").arg(siteName));
         if (!chosen->Avail())
             return fail(QStringLiteral("%1 cannot be grabbed; it is there for browsing only").arg(siteName));
-        const QString sitePath = AppPaths::dataFolder() + QLatin1Char('/') + chosen->FileName();
+        const QString sitePath = UserSites::keyPath(chosen->FileName());
         if (!key.load(sitePath, &error))
             return fail(QStringLiteral("cannot load the key file %1: %2").arg(sitePath, error), 1);
         options.rules = siteName == builtIn.siteA ? SiteRules::BuiltInA
@@ -295,6 +299,8 @@ int main(int argc, char* argv[])
             return fail(QStringLiteral("--rules is a, b or key"));
     }
     options.key = GrabKey::fromTable(key);
+    if (options.key.fromBrowser)
+        std::fprintf(stderr, "The key reads the pages a browser shows; quillon-grab has none and downloads them.\n");
     options.delayMs = delay;
     options.maxPages = pages;
     options.honourRobots = !parser.isSet(ignoreRobotsOption);
