@@ -170,6 +170,65 @@ std::optional<PhoneNumbers::Number> PhoneNumbers::read(const std::string& raw, q
     return n;
 }
 
+int PhoneNumbers::countryCode() const
+{
+    return util().GetCountryCodeForRegion(m_regionUtf8);
+}
+
+bool PhoneNumbers::isPlainNumberText(QStringView text)
+{
+    const QStringView trimmed = text.trimmed();
+    bool digit = false;
+    for (qsizetype i = 0; i < trimmed.size(); ++i) {
+        const char16_t c = trimmed.at(i).unicode();
+        if (c >= u'0' && c <= u'9')
+            digit = true;
+        else if (c == u'+' ? i > 0 : (c != u' ' && c != u'(' && c != u')' && c != u'-' && c != u'.'))
+            return false;
+    }
+    return digit;
+}
+
+QList<PhoneNumbers::Number> PhoneNumbers::cellNumbers(QStringView text) const
+{
+    if (isPlainNumberText(text)) {
+        if (std::optional<Number> whole = parse(text))
+            return {*whole};
+    }
+    return find(text);
+}
+
+QList<QByteArray> PhoneNumbers::sameNumberKeys(QStringView text) const
+{
+    const auto key = [](int countryCode, const std::string& national, const std::string& extension) {
+        QByteArray k = QByteArray::number(countryCode);
+        k += '/';
+        k.append(national.data(), qsizetype(national.size()));
+        if (!extension.empty()) {
+            k += 'x';
+            k.append(extension.data(), qsizetype(extension.size()));
+        }
+        return k;
+    };
+    if (isPlainNumberText(text)) {
+        // The common case, a cell of one number, is read without the matcher and
+        // without keeping the raw input: the key needs neither.
+        PhoneNumber number;
+        if (util().Parse(toStd(text.trimmed()), m_regionUtf8, &number) == PhoneNumberUtil::NO_PARSING_ERROR) {
+            const PhoneNumberUtil::ValidationResult possible = util().IsPossibleNumberWithReason(number);
+            if (possible == PhoneNumberUtil::IS_POSSIBLE || possible == PhoneNumberUtil::IS_POSSIBLE_LOCAL_ONLY) {
+                std::string national;
+                util().GetNationalSignificantNumber(number, &national);
+                return {key(number.country_code(), national, number.extension())};
+            }
+        }
+    }
+    QList<QByteArray> keys;
+    for (const Number& n : find(text))
+        keys.append(key(n.countryCode, toStd(n.nationalNumber), toStd(n.extension)));
+    return keys;
+}
+
 QList<PhoneNumbers::Number> PhoneNumbers::find(QStringView text, int limit) const
 {
     QList<Number> found;
@@ -280,6 +339,17 @@ QString PhoneNumbers::format(const Number& number, Format format) const
         break;
     }
     return fromStd(out);
+}
+
+QString PhoneNumbers::exampleNumber(Format format) const
+{
+    PhoneNumber example;
+    if (!util().GetExampleNumber(m_regionUtf8, &example))
+        return QString();
+    std::string raw;
+    util().Format(example, PhoneNumberUtil::E164, &raw);
+    const std::optional<Number> number = read(raw, 0);
+    return number ? this->format(*number, format) : QString();
 }
 
 QString PhoneNumbers::dialString(QStringView text) const

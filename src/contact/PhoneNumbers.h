@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QList>
 #include <QString>
 #include <QStringView>
@@ -71,6 +72,8 @@ public:
     static PhoneNumbers fromSettings(const SettingsStore& settings);
 
     QString region() const { return m_region; }
+    /** The country calling code of the home region (1 for "US", 44 for "GB"). */
+    int countryCode() const;
 
     /** Every phone number in @p text, in their order; at most @p limit (all when below 1). */
     QList<Number> find(QStringView text, int limit = 0) const;
@@ -80,9 +83,32 @@ public:
      *  possible number. */
     std::optional<Number> parse(QStringView text) const;
 
+    /**
+     * The numbers of a cell: a text written as one number alone (digits with blanks,
+     * brackets, dots and dashes between them, a "+" first) is read whole, as parse()
+     * does, and searched as find() does when that gives no possible number; any
+     * other text is searched as find() does.
+     */
+    QList<Number> cellNumbers(QStringView text) const;
+    /** Whether @p text is written as one number alone in the sense of cellNumbers(). */
+    static bool isPlainNumberText(QStringView text);
+
+    /**
+     * The numbers in @p text as keys that are equal exactly when libphonenumber
+     * matches the two numbers as the same one, read for the home region: the
+     * country code, the national significant number and the extension
+     * ("1/5551234567", "44/2079460958x12"). The numbers are those of
+     * cellNumbers(). Empty when it holds none.
+     */
+    QList<QByteArray> sameNumberKeys(QStringView text) const;
+
     /** @p number written in @p format. Rfc3966 writes a number without its area code
      *  as a local number with the country as its context ("tel:555-1234;phone-context=+1"). */
     QString format(const Number& number, Format format) const;
+
+    /** libphonenumber's example number of the home region written in @p format
+     *  ("(201) 555-0123" for "US" nationally); empty when it has none. */
+    QString exampleNumber(Format format) const;
 
     /**
      * What a modem dials from the home region for @p text: digits and the dial

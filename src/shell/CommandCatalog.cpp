@@ -195,6 +195,8 @@ QList<MenuEntry> buildMenus()
                  separator(),
                  item("mnuDateTimeNow", "DateTime Stamp Now", "F3"),
                  item("mnuDelDup", "Delete Duplicates", "Ctrl+D"),
+                 item("mnuMergeContacts", "Mer&ge Duplicate Contacts..."),
+                 item("mnuFormatPhones", "Format &Phone Numbers..."),
                  separator(),
                  hidden("mnuHyperlink", "&Hyperlink"),
                  item("mnuDragNo", "&No Drag", "", Tick | F::Hidden),
