@@ -16,6 +16,9 @@ namespace quillon {
 
 namespace {
 
+// The fewest digits of a national significant number the merge takes for a number.
+constexpr int kShortestNumber = 4;
+
 // Titles by which the columns are found, normalised.
 bool titleIs(const RecordSheet& sheet, int col, std::initializer_list<const char*> names)
 {
@@ -98,34 +101,160 @@ struct Components
     }
 };
 
-// Three digits in a row of a phone cell, letters read as their keys on the keypad and
-// everything else left out. Two cells that hold the same number share the last three
-// digits of its national significant number, so cells that share no such run need not
-// be read by libphonenumber. A cell of fewer digits gives them all, marked by length.
-void digitRuns(const QString& text, std::vector<int>& runs)
+// Where a number may end in a phone cell, and the four digits before each such place:
+// the text read as digits (letters as their keys on the keypad, everything else left
+// out), at the end of every run of digits and of every run of letters. A phone number
+// found in a cell ends at such a place, its national significant number with it, so
+// two cells that hold the same number share the four digits there. Cells that share
+// none are not read by libphonenumber.
+class NumberEnds
 {
-    std::string digits;
-    for (const QChar ch : text) {
-        const char16_t u = ch.unicode();
-        if (ch.isDigit())
-            digits += char('0' + ch.digitValue());
-        else if ((u >= u'a' && u <= u'z') || (u >= u'A' && u <= u'Z'))
-            digits += PhoneNumbers::keypadDigits(QStringView(&ch, 1)).at(0).toLatin1();
+public:
+    explicit NumberEnds(std::vector<int>& ends) : m_ends(ends) {}
+
+    /** A character: its digit (0-9), or -1 for one that is neither digit nor letter;
+     *  @p letter tells a letter's key from a digit. */
+    void add(int digit, bool letter)
+    {
+        const Run kind = digit < 0 ? None : letter ? Letter : Digit;
+        if (kind != m_run && m_run != None)
+            endHere();
+        m_run = kind;
+        if (digit >= 0) {
+            m_last = (m_last * 10 + digit) % 10000;
+            m_count = std::min(m_count + 1, kShortestNumber);
+        }
     }
-    if (digits.size() < 3) {
-        int v = 0;
-        for (const char d : digits)
-            v = v * 10 + (d - '0');
-        runs.push_back(int(1000 * (1 + digits.size()) + v));
-        return;
+    void finish()
+    {
+        if (m_run != None)
+            endHere();
     }
-    for (size_t i = 0; i + 3 <= digits.size(); ++i)
-        runs.push_back((digits[i] - '0') * 100 + (digits[i + 1] - '0') * 10 + (digits[i + 2] - '0'));
+
+private:
+    enum Run
+    {
+        None,
+        Digit,
+        Letter
+    };
+    void endHere()
+    {
+        if (m_count == kShortestNumber)
+            m_ends.push_back(m_last);
+    }
+
+    std::vector<int>& m_ends;
+    int m_last = 0;
+    int m_count = 0;
+    Run m_run = None;
+};
+
+int keypadDigit(char16_t letter)
+{
+    static const char keys[] = "22233344455566677778889999";
+    if (letter >= u'a' && letter <= u'z')
+        return keys[letter - u'a'] - '0';
+    if (letter >= u'A' && letter <= u'Z')
+        return keys[letter - u'A'] - '0';
+    return -1;
 }
 
-bool hasDigit(const QString& text)
+/** Adds the places where a number may end in @p utf8 to @p ends. */
+void numberEnds(QByteArrayView utf8, std::vector<int>& ends)
 {
-    return std::any_of(text.cbegin(), text.cend(), [](QChar c) { return c.isDigit(); });
+    NumberEnds found(ends);
+    const bool ascii = std::all_of(utf8.begin(), utf8.end(), [](char c) { return (c & 0x80) == 0; });
+    if (ascii) {
+        for (const char c : utf8) {
+            if (c >= '0' && c <= '9')
+                found.add(c - '0', false);
+            else
+                found.add(keypadDigit(char16_t(c)), true);
+        }
+    } else {
+        // Digits of other scripts are digits to libphonenumber too.
+        for (const QChar ch : QString::fromUtf8(utf8)) {
+            if (ch.isDigit())
+                found.add(ch.digitValue(), false);
+            else
+                found.add(keypadDigit(ch.unicode()), true);
+        }
+    }
+    found.finish();
+}
+
+/** The home region's country code and national prefix, as digits. */
+struct Home
+{
+    std::string countryCode;
+    std::string nationalPrefix;
+};
+
+/**
+ * What a plain number text (PhoneNumbers::isPlainNumberText) reads the same as: a "+"
+ * when it has one, and its digits, for libphonenumber reads such a text by them
+ * alone. A number of the home region written with its country code ("+1 212 555
+ * 0134") reads as the same digits without it ("212 555 0134") when these begin
+ * with neither a 0 or 1, nor the national prefix, nor the country code, which
+ * libphonenumber would read otherwise.
+ */
+std::string plainNumberKey(const QString& text, const Home& home)
+{
+    std::string key;
+    for (const QChar ch : text) {
+        if (ch == u'+' || ch.isDigit())
+            key += ch == u'+' ? '+' : char('0' + ch.digitValue());
+    }
+    const size_t cc = home.countryCode.size();
+    if (key.size() > cc + 1 && key[0] == '+' && key.compare(1, cc, home.countryCode) == 0) {
+        const std::string_view national = std::string_view(key).substr(cc + 1);
+        if (national[0] >= '2' && !national.starts_with(home.countryCode) &&
+            (home.nationalPrefix.empty() || !national.starts_with(home.nationalPrefix)))
+            return std::string(national);
+    }
+    return key;
+}
+
+/** What the merge needs of a record's phone and address, read in one pass over the
+ *  sheet so that the records of a name, which lie anywhere in it, need not be. */
+struct RowFacts
+{
+    static constexpr uint8_t kManyEnds = 0xff;
+    uint64_t address = 0;  ///< hash of the normalised street and zip code; 0: one is empty
+    uint16_t ends[4] = {}; ///< where a number may end (NumberEnds), ascending, distinct
+    uint8_t endCount = 0;  ///< how many; kManyEnds when more than fit
+};
+
+/** The hash of @p utf8 normalised; 0 when that is empty. */
+uint64_t normalizedHash(QByteArrayView utf8, std::string& buffer)
+{
+    buffer.clear();
+    appendNormalized(utf8, buffer);
+    return buffer.empty() ? 0 : hashBytes(buffer) | 1;
+}
+
+RowFacts rowFacts(const RecordSheet& sheet, const ContactColumns& columns, int row, std::vector<int>& ends,
+                  std::string& buffer)
+{
+    RowFacts facts;
+    ends.clear();
+    numberEnds(sheet.textUtf8(row, columns.phone), ends);
+    std::sort(ends.begin(), ends.end());
+    ends.erase(std::unique(ends.begin(), ends.end()), ends.end());
+    if (ends.size() > std::size(facts.ends)) {
+        facts.endCount = RowFacts::kManyEnds;
+    } else {
+        facts.endCount = uint8_t(ends.size());
+        std::copy(ends.begin(), ends.end(), facts.ends);
+    }
+    if (columns.street >= 0 && columns.zip >= 0) {
+        const uint64_t street = normalizedHash(sheet.textUtf8(row, columns.street), buffer);
+        const uint64_t zip = street ? normalizedHash(sheet.textUtf8(row, columns.zip), buffer) : 0;
+        if (street && zip)
+            facts.address = (street ^ (zip * 0x9E3779B97F4A7C15ull)) | 1;
+    }
+    return facts;
 }
 
 struct FoundGroup
@@ -133,114 +262,128 @@ struct FoundGroup
     std::vector<int> rows;
 };
 
-/** The same-contact groups among @p members (rows of one name, ascending). */
-void groupMembers(const RecordSheet& sheet, const ContactColumns& columns, const PhoneNumbers& numbers,
-                  std::span<const int> members, std::vector<FoundGroup>& out)
+/** Sorts @p pairs and calls @p run(first, last) for each run of two or more equal keys. */
+template <typename Key, typename F> void forEachShared(std::vector<std::pair<Key, int>>& pairs, F&& run)
 {
-    const size_t n = members.size();
-    // A cell longer than this is read by libphonenumber whenever its name is shared.
-    constexpr qsizetype kLongCell = 256;
-
-    std::vector<QString> phones(n);
-    std::vector<char> digit(n), readAlways(n), read(n);
-    std::vector<std::pair<int, int>> runs; // (run, member)
-    std::vector<int> cellRuns;
-    bool anyAlways = false;
-    for (size_t i = 0; i < n; ++i) {
-        phones[i] = sheet.text(members[i], columns.phone);
-        digit[i] = hasDigit(phones[i]);
-        if (!digit[i])
-            continue;
-        if (phones[i].size() > kLongCell) {
-            readAlways[i] = true;
-            anyAlways = true;
-            continue;
-        }
-        cellRuns.clear();
-        digitRuns(phones[i], cellRuns);
-        std::sort(cellRuns.begin(), cellRuns.end());
-        cellRuns.erase(std::unique(cellRuns.begin(), cellRuns.end()), cellRuns.end());
-        for (const int r : cellRuns)
-            runs.emplace_back(r, int(i));
-    }
-    std::sort(runs.begin(), runs.end());
-    for (size_t a = 0; a < runs.size();) {
+    std::sort(pairs.begin(), pairs.end());
+    for (size_t a = 0; a < pairs.size();) {
         size_t b = a + 1;
-        while (b < runs.size() && runs[b].first == runs[a].first)
+        while (b < pairs.size() && pairs[b].first == pairs[a].first)
             ++b;
-        if (b - a > 1) {
-            for (size_t k = a; k < b; ++k)
-                read[size_t(runs[k].second)] = true;
-        }
+        if (b - a > 1)
+            run(a, b);
         a = b;
     }
+}
 
-    // Streets and zip codes, for the records without a phone number.
-    std::vector<std::pair<QByteArray, int>> addresses;
-    if (columns.street >= 0 && columns.zip >= 0) {
-        for (size_t i = 0; i < n; ++i) {
-            std::string street, zip;
-            appendNormalized(sheet.textUtf8(members[i], columns.street), street);
-            appendNormalized(sheet.textUtf8(members[i], columns.zip), zip);
-            if (street.empty() || zip.empty())
-                continue;
-            QByteArray key(street.data(), qsizetype(street.size()));
-            key += '\x1f';
-            key.append(zip.data(), qsizetype(zip.size()));
-            addresses.emplace_back(std::move(key), int(i));
+/** The same-contact groups among @p members (rows of one name, ascending); @p facts
+ *  holds each record's RowFacts by row - 1. */
+void groupMembers(const RecordSheet& sheet, const ContactColumns& columns, const PhoneNumbers& numbers,
+                  const Home& home, std::span<const int> members, const std::vector<RowFacts>& facts,
+                  std::vector<FoundGroup>& out)
+{
+    const size_t n = members.size();
+    std::vector<char> read(n), numberless(n);
+    const auto factsOf = [&](size_t i) -> const RowFacts& { return facts[size_t(members[i] - 1)]; };
+
+    // Phone cells that may hold a number another cell of the name holds.
+    std::vector<std::pair<int, int>> ends; // (where a number may end, member)
+    std::vector<int> cellEnds;
+    for (size_t i = 0; i < n; ++i) {
+        const RowFacts& f = factsOf(i);
+        if (f.endCount == RowFacts::kManyEnds) {
+            cellEnds.clear();
+            numberEnds(sheet.textUtf8(members[i], columns.phone), cellEnds);
+            for (const int e : cellEnds)
+                ends.emplace_back(e, int(i));
+        } else {
+            for (int k = 0; k < f.endCount; ++k)
+                ends.emplace_back(f.ends[k], int(i));
         }
-        std::sort(addresses.begin(), addresses.end());
-        for (size_t a = 0; a < addresses.size();) {
-            size_t b = a + 1;
-            while (b < addresses.size() && addresses[b].first == addresses[a].first)
-                ++b;
-            // Whether a phone cell with digits holds a number decides whether these
-            // records may be the same by their address.
-            if (b - a > 1) {
-                for (size_t k = a; k < b; ++k)
-                    read[size_t(addresses[k].second)] = true;
-            }
-            a = b;
-        }
+        // A cell without four digits holds no number the merge takes.
+        numberless[i] = f.endCount == 0;
     }
+    forEachShared(ends, [&](size_t a, size_t b) {
+        for (size_t k = a; k < b; ++k)
+            read[size_t(ends[k].second)] = true;
+    });
+
+    // Streets and zip codes, for the records without a phone number: by a hash of the
+    // normalised texts, compared where two are equal.
+    std::vector<std::pair<uint64_t, int>> addresses;
+    for (size_t i = 0; i < n; ++i) {
+        if (factsOf(i).address)
+            addresses.emplace_back(factsOf(i).address, int(i));
+    }
+    // Whether a phone cell with digits holds a number decides whether these records may
+    // be the same by their address.
+    forEachShared(addresses, [&](size_t a, size_t b) {
+        for (size_t k = a; k < b; ++k)
+            read[size_t(addresses[k].second)] = true;
+    });
+    std::string street, zip;
+    const auto address = [&](int row) {
+        street.clear();
+        zip.clear();
+        appendNormalized(sheet.textUtf8(row, columns.street), street);
+        appendNormalized(sheet.textUtf8(row, columns.zip), zip);
+        return !street.empty() && !zip.empty();
+    };
 
     Components components(n);
     std::vector<std::pair<QByteArray, int>> keys;
-    std::vector<char> numberless(n);
+    // Plain numbers of the same digits read the same: each is read once.
+    std::unordered_map<std::string, QList<QByteArray>> plain;
     for (size_t i = 0; i < n; ++i) {
-        if (!digit[i]) {
-            numberless[i] = true;
+        if (!read[i] || numberless[i])
             continue;
+        const QString phone = sheet.text(members[i], columns.phone);
+        QList<QByteArray> found;
+        if (PhoneNumbers::isPlainNumberText(phone)) {
+            const auto [it, added] = plain.try_emplace(plainNumberKey(phone, home));
+            if (added)
+                it->second = numbers.sameNumberKeys(phone);
+            found = it->second;
+        } else {
+            found = numbers.sameNumberKeys(phone);
         }
-        // A cell too long for its runs to be listed may hold any number.
-        if (!(read[i] || readAlways[i] || anyAlways))
-            continue;
-        const QList<QByteArray> found = numbers.sameNumberKeys(phones[i]);
-        numberless[i] = found.isEmpty();
-        for (const QByteArray& k : found)
+        bool any = false;
+        for (const QByteArray& k : found) {
+            // A short code of a few digits is no contact's number.
+            const qsizetype national = k.indexOf('/') + 1;
+            const qsizetype extension = k.indexOf('x', national);
+            if ((extension < 0 ? k.size() : extension) - national < kShortestNumber)
+                continue;
             keys.emplace_back(k, int(i));
+            any = true;
+        }
+        numberless[i] = !any;
     }
-    std::sort(keys.begin(), keys.end());
-    for (size_t k = 1; k < keys.size(); ++k) {
-        if (keys[k].first == keys[k - 1].first)
-            components.join(keys[k].second, keys[k - 1].second);
-    }
+    forEachShared(keys, [&](size_t a, size_t b) {
+        for (size_t k = a + 1; k < b; ++k)
+            components.join(keys[k].second, keys[a].second);
+    });
+
     // Records without a number whose streets and zip codes match: each joins the
     // first such record of its address.
-    for (size_t a = 0; a < addresses.size();) {
-        size_t b = a;
-        int first = -1;
-        while (b < addresses.size() && addresses[b].first == addresses[a].first) {
-            const int m = addresses[b].second;
-            if (numberless[size_t(m)]) {
-                if (first < 0)
-                    first = m;
-                else
-                    components.join(first, m);
+    if (!addresses.empty()) {
+        std::vector<std::pair<QByteArray, int>> same;
+        forEachShared(addresses, [&](size_t a, size_t b) {
+            same.clear();
+            for (size_t k = a; k < b; ++k) {
+                const int m = addresses[k].second;
+                if (!numberless[size_t(m)] || !address(members[size_t(m)]))
+                    continue;
+                QByteArray key(street.data(), qsizetype(street.size()));
+                key += '\x1f';
+                key.append(zip.data(), qsizetype(zip.size()));
+                same.emplace_back(std::move(key), m);
             }
-            ++b;
-        }
-        a = b;
+            forEachShared(same, [&](size_t c, size_t d) {
+                for (size_t k = c + 1; k < d; ++k)
+                    components.join(same[k].second, same[c].second);
+            });
+        });
     }
 
     // Members are ascending and a root is its component's smallest member, so the
@@ -346,15 +489,19 @@ ContactMergePlan PlanContactMerge(const RecordSheet& sheet, const PhoneNumbers& 
     std::vector<std::string> arenas(parts);
     std::vector<uint32_t> offsets(size_t(records) + 1);
     std::vector<uint64_t> hashes(static_cast<size_t>(records));
+    std::vector<RowFacts> facts(static_cast<size_t>(records));
     const auto partStart = [&](size_t p) { return int(qint64(records) * qint64(p) / qint64(parts)); };
     RunInParallel(parts, [&](size_t p, size_t) {
         std::string& arena = arenas[p];
         arena.reserve(size_t(partStart(p + 1) - partStart(p)) * 16);
+        std::vector<int> ends;
+        std::string buffer;
         for (int i = partStart(p); i < partStart(p + 1); ++i) {
             const size_t at = arena.size();
             offsets[size_t(i)] = uint32_t(at);
             appendNormalized(sheet.textUtf8(i + 1, nameCol), arena);
             hashes[size_t(i)] = hashBytes(std::string_view(arena).substr(at));
+            facts[size_t(i)] = rowFacts(sheet, plan.columns, i + 1, ends, buffer);
         }
     });
     const auto nameOf = [&](int i) {
@@ -407,17 +554,23 @@ ContactMergePlan PlanContactMerge(const RecordSheet& sheet, const PhoneNumbers& 
             shared.push_back(int(g));
     }
 
+    const Home home{std::to_string(numbers.countryCode()), numbers.nationalPrefix().toStdString()};
     // Each name's records are grouped on their own, the names split over the workers.
     const size_t workers = members.size() >= 20'000 ? WorkerCount() : 1;
     std::vector<std::vector<FoundGroup>> found(workers);
-    RunInParallel(workers, [&](size_t w, size_t count) {
-        const size_t first = shared.size() * w / count;
-        const size_t last = shared.size() * (w + 1) / count;
-        for (size_t k = first; k < last; ++k) {
+    // The names split where the records do, so that each worker has as many.
+    std::vector<size_t> split(workers + 1, shared.size());
+    split[0] = 0;
+    for (size_t k = 0, w = 1; k < shared.size() && w < workers; ++k) {
+        if (size_t(start[size_t(shared[k])]) * workers >= members.size() * w)
+            split[w++] = k;
+    }
+    RunInParallel(workers, [&](size_t w, size_t) {
+        for (size_t k = split[w]; k < split[w + 1]; ++k) {
             const int g = shared[k];
             const std::span<const int> rows(members.data() + start[size_t(g)],
                                             size_t(start[size_t(g) + 1] - start[size_t(g)]));
-            groupMembers(sheet, plan.columns, numbers, rows, found[w]);
+            groupMembers(sheet, plan.columns, numbers, home, rows, facts, found[w]);
         }
     });
 

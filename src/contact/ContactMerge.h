@@ -47,7 +47,8 @@ QByteArray NormalizedContactUtf8(QByteArrayView utf8);
  * never an empty one) and
  * - they have a phone number in common: the same number as libphonenumber matches
  *   it for the home region (PhoneNumbers::sameNumberKeys), however it is written,
- *   the extension included; a phone cell may hold more than one number; or
+ *   the extension included; a phone cell may hold more than one number; a short
+ *   code of fewer than four digits is taken for none; or
  * - neither phone cell holds a number (empty, or a text such as "n/a") and their
  *   streets and zip codes match, neither of them empty.
  * The relation is followed through: records that are the same contact as one
@@ -58,9 +59,9 @@ QByteArray NormalizedContactUtf8(QByteArrayView utf8);
  *
  * The records are grouped by their normalised name in one pass over the sheet;
  * only records whose name is not alone are read further, and only phone cells that
- * share a run of three digits with another of their name group are read by
- * libphonenumber, so that a million records take seconds, never a comparison of
- * each record with each.
+ * may end a number with the same four digits as another cell of their name group
+ * are read by libphonenumber, so that a million records take seconds, never a
+ * comparison of each record with each.
  */
 class ContactMergePlan
 {

@@ -175,6 +175,13 @@ int PhoneNumbers::countryCode() const
     return util().GetCountryCodeForRegion(m_regionUtf8);
 }
 
+QString PhoneNumbers::nationalPrefix() const
+{
+    std::string prefix;
+    util().GetNddPrefixForRegion(m_regionUtf8, true, &prefix);
+    return fromStd(prefix);
+}
+
 bool PhoneNumbers::isPlainNumberText(QStringView text)
 {
     const QStringView trimmed = text.trimmed();

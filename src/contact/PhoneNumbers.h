@@ -74,6 +74,9 @@ public:
     QString region() const { return m_region; }
     /** The country calling code of the home region (1 for "US", 44 for "GB"). */
     int countryCode() const;
+    /** The digits dialled before a number of the home region within it ("1" for "US",
+     *  "0" for "GB"); empty where there are none. */
+    QString nationalPrefix() const;
 
     /** Every phone number in @p text, in their order; at most @p limit (all when below 1). */
     QList<Number> find(QStringView text, int limit = 0) const;

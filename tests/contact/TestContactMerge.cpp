@@ -5,7 +5,10 @@
 #include "contact/PhoneNumbers.h"
 #include "sheet/RecordSheet.h"
 
+#include <QMap>
 #include <QTest>
+
+#include <numeric>
 
 using namespace quillon;
 
@@ -49,6 +52,22 @@ QString describe(const ContactMergePlan& plan)
     }
     return groups.join(QLatin1Char(';'));
 }
+
+/** xorshift64*, so that the records are the same on every run. */
+class Random
+{
+public:
+    uint32_t below(size_t n)
+    {
+        m_state ^= m_state >> 12;
+        m_state ^= m_state << 25;
+        m_state ^= m_state >> 27;
+        return uint32_t((m_state * 0x2545F4914F6CDD1Dull) % n);
+    }
+
+private:
+    uint64_t m_state = 0x9E3779B97F4A7C15ull;
+};
 
 } // namespace
 
@@ -175,6 +194,90 @@ private slots:
         QCOMPARE(describe(plan), QStringLiteral("1235*,3001;3000*,3002"));
         QCOMPARE(plan.removedCount(), qint64(2));
         QCOMPARE(plan.removedRows(), (std::vector<int>{3001, 3002}));
+    }
+
+    void sameGroupsAsReadingEveryCell()
+    {
+        // Phone cells are read by libphonenumber only where two of a name may hold the
+        // same number; the groups must be those of reading every cell and comparing
+        // every two records.
+        const char* const writings[] = {"(%1) %2-%3",
+                                        "%1.%2.%3",
+                                        "+1 %1 %2 %3",
+                                        "1-%1-%2-%3",
+                                        "Tel: %1 %2 %3",
+                                        "%1-%2-%3 ext. 12",
+                                        "%1%2%3x12",
+                                        "%1 %2 %3 / 212-555-0100",
+                                        "%2-%3",
+                                        "011 44 %1%2 %3",
+                                        "n/a",
+                                        "",
+                                        "%1-%2-%3, %1-%2-0000",
+                                        "%1 %2 %3 (cell)"};
+        const char* const streets[] = {"", "1 Elm St", "1 ELM ST.", "2 Elm St"};
+        Random random;
+        RecordSheet sheet;
+        QStringList records;
+        for (int i = 0; i < 600; ++i) {
+            const QString area = QString::number(201 + random.below(3));
+            const QString exchange = QString::number(555 + random.below(2));
+            const QString line = QStringLiteral("%1").arg(100 + random.below(4), 4, 10, QLatin1Char('0'));
+            const QString phone =
+                QString::fromLatin1(writings[random.below(std::size(writings))]).arg(area, exchange, line);
+            const QString name = QString::fromLatin1(i % 3 == 0   ? "Ann Lee"
+                                                     : i % 3 == 1 ? "ANN LEE."
+                                                                  : "Bo Carr");
+            records.append(QStringLiteral("%1|%2|||%3|%4")
+                               .arg(name, QString::fromLatin1(streets[random.below(4)]),
+                                    random.below(2) ? QStringLiteral("10001") : QString(), phone));
+        }
+        fill(sheet, records);
+        const PhoneNumbers numbers(QStringLiteral("US"));
+
+        // Every two records compared.
+        const int n = sheet.recordCount();
+        std::vector<int> parent(size_t(n) + 1);
+        std::iota(parent.begin(), parent.end(), 0);
+        const auto root = [&](int i) {
+            while (parent[size_t(i)] != i)
+                i = parent[size_t(i)];
+            return i;
+        };
+        std::vector<QList<QByteArray>> keys(size_t(n) + 1);
+        for (int r = 1; r <= n; ++r)
+            keys[size_t(r)] = numbers.sameNumberKeys(sheet.text(r, 5));
+        for (int a = 1; a <= n; ++a) {
+            for (int b = a + 1; b <= n; ++b) {
+                if (NormalizedContactText(sheet.text(a, 0)) != NormalizedContactText(sheet.text(b, 0)))
+                    continue;
+                bool same = std::any_of(keys[size_t(a)].cbegin(), keys[size_t(a)].cend(),
+                                        [&](const QByteArray& k) { return keys[size_t(b)].contains(k); });
+                if (keys[size_t(a)].isEmpty() && keys[size_t(b)].isEmpty()) {
+                    const QString street = NormalizedContactText(sheet.text(a, 1));
+                    const QString zip = NormalizedContactText(sheet.text(a, 4));
+                    same = !street.isEmpty() && !zip.isEmpty() &&
+                           street == NormalizedContactText(sheet.text(b, 1)) &&
+                           zip == NormalizedContactText(sheet.text(b, 4));
+                }
+                if (same)
+                    parent[size_t(std::max(root(a), root(b)))] = std::min(root(a), root(b));
+            }
+        }
+        QMap<int, QList<int>> groups;
+        for (int r = 1; r <= n; ++r)
+            groups[root(r)].append(r);
+        int expected = 0;
+        for (const QList<int>& g : std::as_const(groups))
+            expected += g.size() > 1 ? 1 : 0;
+
+        const ContactMergePlan plan = PlanContactMerge(sheet, numbers);
+        QVERIFY(expected > 20);
+        QCOMPARE(plan.groupCount(), expected);
+        for (int g = 0; g < plan.groupCount(); ++g) {
+            const auto rows = plan.groupRows(g);
+            QCOMPARE(QList<int>(rows.begin(), rows.end()), groups.value(rows[0]));
+        }
     }
 
     void columnsFoundByTitle()
