@@ -145,7 +145,7 @@ QString PhoneNumbers::defaultRegion()
     return regionForLocale(QLocale::system());
 }
 
-std::optional<PhoneNumbers::Number> PhoneNumbers::read(const std::string& raw, qsizetype start) const
+std::optional<PhoneNumbers::Number> PhoneNumbers::read(const std::string& raw, qsizetype start, bool judge) const
 {
     auto number = std::make_shared<PhoneNumber>();
     if (util().ParseAndKeepRawInput(raw, m_regionUtf8, number.get()) != PhoneNumberUtil::NO_PARSING_ERROR)
@@ -165,7 +165,7 @@ std::optional<PhoneNumbers::Number> PhoneNumbers::read(const std::string& raw, q
     n.extension = fromStd(number->extension());
     n.withCountryCode = number->country_code_source() != PhoneNumber::FROM_DEFAULT_COUNTRY;
     n.localOnly = possible == PhoneNumberUtil::IS_POSSIBLE_LOCAL_ONLY;
-    n.valid = util().IsValidNumber(*number);
+    n.valid = judge && util().IsValidNumber(*number);
     n.m_number = std::move(number);
     return n;
 }
@@ -199,7 +199,8 @@ bool PhoneNumbers::isPlainNumberText(QStringView text)
 QList<PhoneNumbers::Number> PhoneNumbers::cellNumbers(QStringView text) const
 {
     if (isPlainNumberText(text)) {
-        if (std::optional<Number> whole = parse(text))
+        const QStringView trimmed = text.trimmed();
+        if (std::optional<Number> whole = read(toStd(trimmed), trimmed.data() - text.data(), false))
             return {*whole};
     }
     return find(text);

@@ -89,8 +89,9 @@ public:
     /**
      * The numbers of a cell: a text written as one number alone (digits with blanks,
      * brackets, dots and dashes between them, a "+" first) is read whole, as parse()
-     * does, and searched as find() does when that gives no possible number; any
-     * other text is searched as find() does.
+     * does but without telling whether it is valid (Number::valid stays false), and
+     * searched as find() does when that gives no possible number; any other text is
+     * searched as find() does.
      */
     QList<Number> cellNumbers(QStringView text) const;
     /** Whether @p text is written as one number alone in the sense of cellNumbers(). */
@@ -145,7 +146,8 @@ public:
     static QString defaultRegion();
 
 private:
-    std::optional<Number> read(const std::string& raw, qsizetype start) const;
+    /** @p judge: whether to tell a valid number (Number::valid), which takes time. */
+    std::optional<Number> read(const std::string& raw, qsizetype start, bool judge = true) const;
 
     QString m_region;
     std::string m_regionUtf8;
