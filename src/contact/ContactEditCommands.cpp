@@ -29,14 +29,13 @@ void tell(Platform& platform, const QString& text, Platform::Icon icon = Platfor
 ContactEditCommands::ContactEditCommands(MainModel& model, QObject* parent) : QObject(parent), m_model(model)
 {
     // Anything that changes the records makes a pending merge stale; moving the
-    // cursor or the selection does not.
+    // cursor or the selection, or a column's width, does not.
     RecordSheet& sheet = m_model.sheet();
     connect(&sheet, &RecordSheet::cellsChanged, this, &ContactEditCommands::sheetChanged);
     connect(&sheet, &RecordSheet::rowsInserted, this, &ContactEditCommands::sheetChanged);
     connect(&sheet, &RecordSheet::rowsRemoved, this, &ContactEditCommands::sheetChanged);
     connect(&sheet, &RecordSheet::columnsInserted, this, &ContactEditCommands::sheetChanged);
     connect(&sheet, &RecordSheet::columnsRemoved, this, &ContactEditCommands::sheetChanged);
-    connect(&sheet, &RecordSheet::columnAttributesChanged, this, &ContactEditCommands::sheetChanged);
     connect(&sheet, &RecordSheet::layoutChanged, this, &ContactEditCommands::sheetChanged);
     connect(&sheet, &RecordSheet::wasReset, this, &ContactEditCommands::sheetChanged);
 }
