@@ -5,6 +5,7 @@
 #include "contact/ContactEditCommands.h"
 #include "shell/MainModel.h"
 #include "shell/SettingsStore.h"
+#include "testsupport/AllocationFailure.h"
 #include "testsupport/SheetState.h"
 #include "testsupport/TestPlatform.h"
 
@@ -187,6 +188,46 @@ private slots:
         QUILLON_COMPARE_STATE(f.state(), changed);
     }
 
+    void tooLittleMemoryChangesNothing()
+    {
+        // 40,000 records, every second one another listing of the one before.
+        Fixture f;
+        QStringList records;
+        for (int i = 0; i < 40000; ++i) {
+            const int person = i / 2;
+            records.append(QStringLiteral("Person %1|%2 Elm St|||10001|%3(212) 5%4")
+                               .arg(person)
+                               .arg(person)
+                               .arg(i % 2 ? QStringLiteral("+1 ") : QString())
+                               .arg(person, 6, 10, QLatin1Char('0')));
+        }
+        f.fill(records);
+        const SheetState before = f.state();
+        {
+            // Finding the groups keeps a few bytes a record: that much cannot be had.
+            testing::FailLargeAllocations fail(400'000);
+            QVERIFY(!f.contacts->planMerge());
+        }
+        QCOMPARE(f.platform.lastMessage(),
+                 QStringLiteral("There is not enough memory to look for duplicate contacts; the "
+                                "records were left as they were."));
+        QUILLON_COMPARE_STATE(f.state(), before);
+
+        const ContactMergePlan* plan = f.contacts->planMerge();
+        QVERIFY(plan);
+        QCOMPARE(plan->removedCount(), qint64(20000));
+        {
+            // Keeping the 20,000 records merged away for Undo cannot be done.
+            testing::FailLargeAllocations fail(60'000);
+            QVERIFY(!f.contacts->applyMerge());
+        }
+        QCOMPARE(
+            f.platform.lastMessage(),
+            QStringLiteral("There is not enough memory to keep the records for Undo; nothing was merged."));
+        QUILLON_COMPARE_STATE(f.state(), before);
+        QVERIFY(!f.model->history().canUndo());
+    }
+
     void noPhoneColumn()
     {
         Fixture f;
@@ -270,22 +311,34 @@ private slots:
         QTest::addColumn<QString>("written");
         const int national = int(PhoneForm::National);
         const int international = int(PhoneForm::International);
-        QTest::newRow("dots") << "US" << national << "212.555.0134" << "(212) 555-0134";
-        QTest::newRow("with the country code") << "US" << national << "+1 212 555 0134" << "(212) 555-0134";
-        QTest::newRow("long-distance 1 first") << "US" << national << "1-212-555-0134" << "(212) 555-0134";
-        QTest::newRow("international") << "US" << international << "(212) 555-0134" << "+1 212-555-0134";
-        QTest::newRow("blanks around stay") << "US" << national << "  212.555.0134 " << "  (212) 555-0134 ";
-        QTest::newRow("extension") << "US" << national << "212-555-0134 extension 7" << "(212) 555-0134 ext. 7";
-        QTest::newRow("without the area code, national") << "US" << national << "555 0134" << "555-0134";
-        QTest::newRow("without the area code, international") << "US" << international << "555-0134" << "555-0134";
-        QTest::newRow("letters on the keypad") << "US" << national << "1-800-FLOWERS" << "(800) 356-9377";
-        QTest::newRow("another country stays international")
-            << "US" << national << "011 44 20 7946 0958" << "+44 20 7946 0958";
-        QTest::newRow("two numbers and a label")
-            << "US" << national << "Tel 212 555 0177 or 212.555.0178" << "Tel (212) 555-0177 or (212) 555-0178";
-        QTest::newRow("no number") << "US" << international << "call the office" << "call the office";
-        QTest::newRow("German, national") << "DE" << national << "+49 30 1234567" << "030 1234567";
-        QTest::newRow("German, international") << "DE" << international << "030/1234567" << "+49 30 1234567";
+        QTest::newRow("dots") << "US" << national << "212.555.0134"
+                              << "(212) 555-0134";
+        QTest::newRow("with the country code") << "US" << national << "+1 212 555 0134"
+                                               << "(212) 555-0134";
+        QTest::newRow("long-distance 1 first") << "US" << national << "1-212-555-0134"
+                                               << "(212) 555-0134";
+        QTest::newRow("international") << "US" << international << "(212) 555-0134"
+                                       << "+1 212-555-0134";
+        QTest::newRow("blanks around stay") << "US" << national << "  212.555.0134 "
+                                            << "  (212) 555-0134 ";
+        QTest::newRow("extension") << "US" << national << "212-555-0134 extension 7"
+                                   << "(212) 555-0134 ext. 7";
+        QTest::newRow("without the area code, national") << "US" << national << "555 0134"
+                                                         << "555-0134";
+        QTest::newRow("without the area code, international") << "US" << international << "555-0134"
+                                                              << "555-0134";
+        QTest::newRow("letters on the keypad") << "US" << national << "1-800-FLOWERS"
+                                               << "(800) 356-9377";
+        QTest::newRow("another country stays international") << "US" << national << "011 44 20 7946 0958"
+                                                             << "+44 20 7946 0958";
+        QTest::newRow("two numbers and a label") << "US" << national << "Tel 212 555 0177 or 212.555.0178"
+                                                 << "Tel (212) 555-0177 or (212) 555-0178";
+        QTest::newRow("no number") << "US" << international << "call the office"
+                                   << "call the office";
+        QTest::newRow("German, national") << "DE" << national << "+49 30 1234567"
+                                          << "030 1234567";
+        QTest::newRow("German, international") << "DE" << international << "030/1234567"
+                                               << "+49 30 1234567";
     }
 
     void formatPhoneText()
