@@ -108,7 +108,7 @@ for t in "${targets[@]}"; do
         status=1
         echo "   finding: $(ls -t "$build/findings/$t-"* 2>/dev/null | head -1)"
     fi
-    grep -E "^stat::(number_of_executed_units|average_exec_per_sec|peak_rss_mb)|#[0-9]+ +DONE" "$build/$t.log" \
+    grep -E "^stat::(number_of_executed_units|average_exec_per_sec|peak_rss_mb)|#[0-9]+[[:space:]]+DONE" "$build/$t.log" \
         | sed 's/^/   /' || true
     tail -n 1 "$build/$t.log" | sed 's/^/   /'
 done
