@@ -561,8 +561,10 @@ void DocumentCommands::save(const Then& then)
             m_overwriteChosen = name;
         }
         write(name, format, QStringLiteral("Save"), [this, then](bool ok) {
-            if (ok)
+            if (ok) {
                 m_model.document().MakeModified(false);
+                m_model.history().markSaved();
+            }
             then(ok);
         });
         return;

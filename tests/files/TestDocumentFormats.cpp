@@ -210,6 +210,23 @@ private slots:
         QCOMPARE(doc().DocumentName(), p);
     }
 
+    void saveOverAForeignFileIsWhereUndoClearsTheMark()
+    {
+        const QString p = makeFile(QStringLiteral("list.xlsx"), FormatXlsx);
+        platform().openAnswers.enqueue(p);
+        m_commands->OpenDocument(DocumentCommands::OpenXlsx);
+        platform().openAnswers.enqueue(makeFile(QStringLiteral("more.vcf"), FormatVCard));
+        m_commands->Append();
+        QVERIFY(doc().IsModified());
+        platform().messageAnswers.enqueue(Platform::No); // over the spreadsheet file itself
+        m_commands->Save();
+        QVERIFY(!doc().IsModified());
+        m_model->history().undo(); // the file has the appended records: this differs from it
+        QVERIFY(doc().IsModified());
+        m_model->history().redo(); // back to what was saved
+        QVERIFY(!doc().IsModified());
+    }
+
     void yesSavesAVantryFileInstead()
     {
         const QString p = makeFile(QStringLiteral("list.xlsx"), FormatXlsx);
