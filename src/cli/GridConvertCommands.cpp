@@ -3,6 +3,7 @@
 #include "cli/GridCommand.h"
 #include "files/GridFile.h"
 #include "sheet/RecordSheet.h"
+#include "cli/JsonText.h"
 
 #include <QFile>
 
@@ -75,41 +76,6 @@ int runConvert(const QStringList& args)
     if (!SaveGrid(arguments[1], to, sheet, &error))
         return fail(QStringLiteral("%1: %2").arg(arguments[1], error));
     return 0;
-}
-
-void appendJsonString(std::string& out, QByteArrayView text)
-{
-    static const char hex[] = "0123456789abcdef";
-    out.push_back('"');
-    for (const char ch : text) {
-        const auto c = uint8_t(ch);
-        switch (c) {
-        case '"':
-            out += "\\\"";
-            break;
-        case '\\':
-            out += "\\\\";
-            break;
-        case '\n':
-            out += "\\n";
-            break;
-        case '\r':
-            out += "\\r";
-            break;
-        case '\t':
-            out += "\\t";
-            break;
-        default:
-            if (c < 0x20) {
-                out += "\\u00";
-                out.push_back(hex[c >> 4]);
-                out.push_back(hex[c & 15]);
-            } else {
-                out.push_back(char(c));
-            }
-        }
-    }
-    out.push_back('"');
 }
 
 int runDump(const QStringList& args)

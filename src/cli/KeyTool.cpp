@@ -8,6 +8,7 @@
 #include "grab/KeyTable.h"
 #include "grab/PageFetcher.h"
 #include "grab/PageReader.h"
+#include "cli/JsonText.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -47,41 +48,6 @@ QString quoted(QByteArrayView marker)
     text.replace(QLatin1Char('\r'), QLatin1String("\\r"));
     text.replace(QLatin1Char('\t'), QLatin1String("\\t"));
     return QLatin1Char('"') + text + QLatin1Char('"');
-}
-
-void appendJsonString(std::string& out, QByteArrayView text)
-{
-    static const char hex[] = "0123456789abcdef";
-    out.push_back('"');
-    for (const char ch : text) {
-        const auto c = static_cast<unsigned char>(ch);
-        switch (c) {
-        case '"':
-            out += "\\\"";
-            break;
-        case '\\':
-            out += "\\\\";
-            break;
-        case '\n':
-            out += "\\n";
-            break;
-        case '\r':
-            out += "\\r";
-            break;
-        case '\t':
-            out += "\\t";
-            break;
-        default:
-            if (c < 0x20) {
-                out += "\\u00";
-                out.push_back(hex[c >> 4]);
-                out.push_back(hex[c & 15]);
-            } else {
-                out.push_back(char(c));
-            }
-        }
-    }
-    out.push_back('"');
 }
 
 bool isWebAddress(const QString& text)
