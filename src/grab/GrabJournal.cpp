@@ -35,6 +35,21 @@ QJsonObject pointObject(const GrabJournal::Point& point)
     return o;
 }
 
+QJsonArray marksArray(const QList<GrabJournal::Mark>& marks)
+{
+    QJsonArray out;
+    for (const GrabJournal::Mark& mark : marks) {
+        QJsonObject o;
+        o.insert(QStringLiteral("next"), mark.next);
+        o.insert(QStringLiteral("pagesDone"), mark.pagesDone);
+        o.insert(QStringLiteral("skipListings"), mark.skipListings);
+        o.insert(QStringLiteral("listings"), double(mark.listings));
+        o.insert(QStringLiteral("rows"), double(mark.rows));
+        out.append(o);
+    }
+    return out;
+}
+
 /** A whole number of @p o between 0 and @p most; false when it is not there or not one. */
 bool count(const QJsonObject& o, const char* name, double most, qint64& out)
 {
@@ -77,6 +92,36 @@ bool readPoint(const QJsonValue& value, GrabJournal::Point& point, QString& what
     return true;
 }
 
+bool readMarks(const QJsonValue& value, QList<GrabJournal::Mark>& marks, QString& what)
+{
+    marks.clear();
+    if (value.isUndefined())
+        return true;
+    if (!value.isArray()) {
+        what = tr("the places to go on from are not a list");
+        return false;
+    }
+    for (const QJsonValue& item : value.toArray()) {
+        const QJsonObject o = item.toObject();
+        GrabJournal::Mark mark;
+        qint64 pages = 0;
+        qint64 skip = 0;
+        if (!item.isObject() || !o.value(QLatin1String("next")).isString() || !count(o, "pagesDone", 1e9, pages)
+            || !count(o, "skipListings", 1e9, skip) || !count(o, "listings", 1e15, mark.listings)
+            || !count(o, "rows", 1e15, mark.rows)) {
+            what = tr("a place to go on from is incomplete");
+            return false;
+        }
+        mark.next = o.value(QLatin1String("next")).toString();
+        mark.pagesDone = int(pages);
+        mark.skipListings = int(skip);
+        marks.append(mark);
+    }
+    if (marks.size() > GrabJournal::kMarksKept)
+        marks.remove(0, marks.size() - GrabJournal::kMarksKept);
+    return true;
+}
+
 QString safeName(const QString& name)
 {
     QString out;
@@ -90,6 +135,16 @@ QString safeName(const QString& name)
 }
 
 } // namespace
+
+std::optional<GrabJournal::Mark> GrabJournal::markWithin(qint64 rows) const
+{
+    if (marks.isEmpty())
+        return std::nullopt;
+    for (qsizetype i = marks.size() - 1; i >= 0; --i)
+        if (marks[i].rows <= rows)
+            return marks[i];
+    return marks.first();
+}
 
 QString GrabJournal::folder()
 {
@@ -121,6 +176,8 @@ bool GrabJournal::save(const QString& path, QString* error) const
     o.insert(QStringLiteral("done"), pointObject(done));
     if (pending)
         o.insert(QStringLiteral("pending"), pointObject(*pending));
+    if (!marks.isEmpty())
+        o.insert(QStringLiteral("marks"), marksArray(marks));
     o.insert(QStringLiteral("output"), output);
     o.insert(QStringLiteral("document"), document);
     o.insert(QStringLiteral("firstRow"), double(firstRow));
@@ -178,6 +235,8 @@ bool GrabJournal::load(const QString& path, QString* error)
             return fail(tr("the grab journal %1 is damaged: %2").arg(path, what));
         read.pending = pending;
     }
+    if (!readMarks(o.value(QLatin1String("marks")), read.marks, what))
+        return fail(tr("the grab journal %1 is damaged: %2").arg(path, what));
     read.site = o.value(QLatin1String("site")).toString();
     read.keyFile = o.value(QLatin1String("keyFile")).toString();
     read.rules = o.value(QLatin1String("rules")).toString();

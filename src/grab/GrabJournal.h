@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDateTime>
+#include <QList>
 #include <QString>
 #include <QStringList>
 
@@ -57,6 +58,30 @@ struct GrabJournal
     QString endedBy;
     QString reason;
     QDateTime updated;
+
+    /**
+     * The window's places to go on from, oldest first: where this grab's run began and
+     * the end of every page since, each with the sheet's rows at that moment. When the
+     * sheet holds fewer rows than `done` says (Quillon closed or crashed before they
+     * were saved, the recovered copy is older), the grab can go on from the last mark
+     * whose records the sheet still holds, so that no page is missing.
+     */
+    struct Mark
+    {
+        /** The page to grab next, the pages and listings done before it. */
+        QString next;
+        int pagesDone = 0;
+        int skipListings = 0;
+        qint64 listings = 0;
+        /** Rows of the sheet, the title row included. */
+        qint64 rows = 0;
+    };
+    QList<Mark> marks;
+    /** Marks a journal keeps (the oldest go): a recovered copy is rarely older. */
+    static constexpr int kMarksKept = 2000;
+
+    /** The latest mark whose rows are at most @p rows; the oldest when none is. */
+    std::optional<Mark> markWithin(qint64 rows) const;
 
     /** Whether there is something left to grab. */
     bool canContinue() const { return !done.next.isEmpty() || (pending && !pending->next.isEmpty()); }

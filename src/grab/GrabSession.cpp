@@ -656,13 +656,51 @@ QStringList GrabSession::storedAddresses(const QStringList& addresses) const
     return out;
 }
 
+qint64 GrabSession::rowsBeforeGrab() const
+{
+    // A new document's blank records are dropped when the grab's first page comes in.
+    const Document& document = m_model.document();
+    const RecordSheet& sheet = document.sheet();
+    if (document.ClearBeforeGrab()) {
+        bool blank = true;
+        for (int c = 0; c < sheet.cols() && blank; ++c)
+            for (int r = 1; r < sheet.rows() && blank; ++r)
+                blank = sheet.isCellEmpty(r, c);
+        if (blank)
+            return std::min<qint64>(sheet.rows(), 1);
+    }
+    return sheet.rows();
+}
+
+void GrabSession::addMark()
+{
+    GrabJournal::Mark mark;
+    mark.next = m_journal.done.next;
+    mark.pagesDone = m_journal.done.pagesDone;
+    mark.skipListings = m_journal.done.skipListings;
+    mark.listings = m_journal.done.listings;
+    mark.rows = m_journal.done.rows;
+    QList<GrabJournal::Mark>& marks = m_journal.marks;
+    if (!marks.isEmpty() && marks.last().pagesDone == mark.pagesDone && marks.last().skipListings == mark.skipListings)
+        marks.last() = mark;
+    else
+        marks.append(mark);
+    if (marks.size() > GrabJournal::kMarksKept)
+        marks.remove(0, marks.size() - GrabJournal::kMarksKept);
+}
+
 void GrabSession::beginJournal(const QString& start, const GrabJournal* continued)
 {
     m_journalPath = journalPath();
     if (m_journalPath.isEmpty())
         return;
+    const QString document = m_model.document().DocumentName();
     if (continued) {
         m_journal = *continued;
+        // Marks count rows of the sheet the grab went into; in another document they
+        // say nothing, and the grab's place there begins here.
+        if (m_journal.document != document)
+            m_journal.marks.clear();
     } else {
         m_journal = GrabJournal();
         m_journal.site = siteName();
@@ -671,12 +709,13 @@ void GrabSession::beginJournal(const QString& start, const GrabJournal* continue
     }
     m_journalListings = m_journal.done.listings;
     m_journal.pending.reset();
-    m_journal.document = m_model.document().DocumentName();
-    m_journal.firstRow = m_model.sheet().rows();
-    m_journal.done.rows = m_model.sheet().rows();
+    m_journal.document = document;
+    m_journal.firstRow = rowsBeforeGrab();
+    m_journal.done.rows = m_journal.firstRow;
     m_journal.endedBy.clear();
     m_journal.reason.clear();
     m_journal.updated = m_model.platform().now();
+    addMark();
     m_journal.save(m_journalPath);
 }
 
@@ -694,6 +733,7 @@ void GrabSession::journalPage()
     m_journal.done.rows = m_model.sheet().rows();
     m_journal.done.visited = storedAddresses(point.visited);
     m_journal.updated = m_model.platform().now();
+    addMark();
     m_journal.save(m_journalPath);
 }
 
@@ -715,6 +755,7 @@ void GrabSession::closeJournal(const QString& endedBy, const QString& reason)
         m_journal.endedBy = endedBy;
         m_journal.reason = reason;
         m_journal.updated = m_model.platform().now();
+        addMark();
         m_journal.save(m_journalPath);
     }
     m_journalPath.clear();
@@ -743,6 +784,34 @@ void GrabSession::ContinueGrab()
         updateContinueCommand();
         return;
     }
+    // Fewer rows than the grab left: Quillon closed or crashed before they were saved,
+    // or the records were deleted since. The grab can go back to the last page whose
+    // records the sheet still holds.
+    const qint64 rows = rowsBeforeGrab();
+    if (journal.marks.isEmpty() && !journal.startAddress.isEmpty()) // a journal of an earlier release
+        journal.marks.append({journal.startAddress, 0, 0, 0, journal.firstRow});
+    if (rows < journal.done.rows) {
+        const std::optional<GrabJournal::Mark> mark = journal.markWithin(rows);
+        if (mark && mark->pagesDone < journal.done.pagesDone) {
+            const QString text =
+                tr("The grab of %1 had filled the sheet to %2 records; it now holds %3. Quillon may have "
+                   "closed before they were saved.\n\nGrab again from page %4, so that no listing is missing?\n\n"
+                   "Yes grabs again from page %4; No goes on from page %5, after the last page grabbed.")
+                    .arg(siteName())
+                    .arg(journal.done.rows - 1)
+                    .arg(std::max<qint64>(rows - 1, 0))
+                    .arg(mark->pagesDone + 1)
+                    .arg(journal.done.pagesDone + 1);
+            const int answer = m_model.platform().message(caption, text, Platform::Yes | Platform::No | Platform::Cancel,
+                                                          Platform::Question, Platform::Yes);
+            if (answer == Platform::Cancel) {
+                updateContinueCommand();
+                return;
+            }
+            if (answer == Platform::Yes)
+                goBackTo(journal, *mark);
+        }
+    }
     enterGrabbing();
     GrabRunner::Options options = grabOptions();
     options.firstPage = journal.done.pagesDone;
@@ -751,6 +820,23 @@ void GrabSession::ContinueGrab()
         options.visited << resolved(key);
     beginJournal(journal.done.next, &journal);
     m_runner.start(resolved(journal.done.next), options);
+}
+
+void GrabSession::goBackTo(GrabJournal& journal, const GrabJournal::Mark& mark)
+{
+    // The pages after the mark are grabbed again: their addresses leave the pages
+    // visited, which still catch a link back to a page before it.
+    const QString key = storedAddress(GrabRunner::visitKey(QUrl(resolved(mark.next), QUrl::TolerantMode)));
+    const qsizetype at = journal.done.visited.indexOf(key);
+    journal.done.visited = at >= 0 ? journal.done.visited.mid(0, at) : QStringList();
+    journal.done.next = mark.next;
+    journal.done.pagesDone = mark.pagesDone;
+    journal.done.skipListings = mark.skipListings;
+    journal.done.listings = mark.listings;
+    while (!journal.marks.isEmpty() && journal.marks.last().pagesDone > mark.pagesDone)
+        journal.marks.removeLast();
+    // The sheet is where the marks' rows count from whatever its name is now.
+    journal.document = m_model.document().DocumentName();
 }
 
 void GrabSession::grabRefused(int page, const QString& address, const QString& reason)

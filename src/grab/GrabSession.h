@@ -122,7 +122,9 @@ public:
     void goForward();
     void reload();
     /** Continue Grab: the chosen site's unfinished grab goes on where its journal says,
-     *  its remaining pages appended at the end of the sheet. */
+     *  its remaining pages appended at the end of the sheet. When the sheet holds fewer
+     *  rows than the grab left (Quillon closed before they were saved), asks whether to
+     *  grab again from the last page whose records it holds. */
     void ContinueGrab();
     /** The journal of the chosen site's grabs (there or not). */
     QString journalPath() const;
@@ -186,6 +188,9 @@ private:
     QString siteName() const;
     QStringList storedAddresses(const QStringList& addresses) const;
     void beginJournal(const QString& start, const GrabJournal* continued);
+    qint64 rowsBeforeGrab() const;
+    void addMark();
+    void goBackTo(GrabJournal& journal, const GrabJournal::Mark& mark);
     void journalPage();
     void closeJournal(const QString& endedBy, const QString& reason);
     void grabRefused(int page, const QString& address, const QString& reason);

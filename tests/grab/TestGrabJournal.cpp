@@ -2,6 +2,7 @@
 #include "grab/GrabJournal.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -66,6 +67,55 @@ private slots:
         QCOMPARE(read.reason, journal.reason);
         QCOMPARE(read.updated, journal.updated);
         QVERIFY(read.canContinue());
+        QVERIFY(read.marks.isEmpty());
+    }
+
+    void marksSavedAndRead()
+    {
+        GrabJournal journal;
+        journal.site = QStringLiteral("S");
+        journal.done.next = QStringLiteral("http://x/5");
+        for (int page = 0; page < GrabJournal::kMarksKept + 5; ++page)
+            journal.marks.append({QStringLiteral("http://x/%1").arg(page + 1), page, page % 2, 10 * page, 1 + 10 * page});
+        const QString path = m_dir.filePath(QStringLiteral("marks.journal"));
+        QVERIFY(journal.save(path));
+        QVERIFY(QFileInfo(path).size() <= GrabJournal::kMaxFileBytes);
+        GrabJournal read;
+        QString error;
+        QVERIFY2(read.load(path, &error), qPrintable(error));
+        // The oldest go; the latest are kept as they were.
+        QCOMPARE(read.marks.size(), GrabJournal::kMarksKept);
+        const GrabJournal::Mark& first = read.marks.first();
+        QCOMPARE(first.pagesDone, 5);
+        QCOMPARE(first.next, QStringLiteral("http://x/6"));
+        QCOMPARE(first.skipListings, 1);
+        QCOMPARE(first.listings, qint64(50));
+        QCOMPARE(first.rows, qint64(51));
+        QCOMPARE(read.marks.last().pagesDone, GrabJournal::kMarksKept + 4);
+    }
+
+    void markWithinRows_data()
+    {
+        QTest::addColumn<qint64>("rows");
+        QTest::addColumn<int>("pagesDone");
+        QTest::newRow("fewer rows than the first mark: the first") << qint64(3) << 2;
+        QTest::newRow("the rows of a mark") << qint64(31) << 4;
+        QTest::newRow("between two marks: the one below") << qint64(40) << 4;
+        QTest::newRow("more rows than the last mark: the last") << qint64(900) << 6;
+    }
+
+    void markWithinRows()
+    {
+        QFETCH(qint64, rows);
+        QFETCH(int, pagesDone);
+        GrabJournal journal;
+        QVERIFY(!journal.markWithin(rows));
+        // A grab continued at page 3 into a sheet of 11 rows, ten records a page.
+        for (int page = 2; page <= 6; ++page)
+            journal.marks.append({QStringLiteral("http://x/%1").arg(page + 1), page, 0, 10 * page, 11 + 10 * (page - 2)});
+        const std::optional<GrabJournal::Mark> mark = journal.markWithin(rows);
+        QVERIFY(mark);
+        QCOMPARE(mark->pagesDone, pagesDone);
     }
 
     void damaged_data()
@@ -93,6 +143,11 @@ private slots:
             << QByteArray(R"({"journal": "Quillon grab", "version": 1, "done": {)") + point + "}}"
             << "names neither a site nor a key file";
         QTest::newRow("too large") << QByteArray(2 * 1024 * 1024, ' ') << "too large";
+        const QByteArray done = R"("done": {)" + point + "}, ";
+        QTest::newRow("marks not a list") << head + done + R"("marks": {}})" << "not a list";
+        QTest::newRow("a mark without its page")
+            << head + done + R"("marks": [{"next": "http://x/2", "skipListings": 0, "listings": 3, "rows": 4}]})"
+            << "place to go on from is incomplete";
     }
 
     void damaged()

@@ -770,6 +770,88 @@ private slots:
         QCOMPARE(sorted(recordNames(m_model->sheet())), sampleNames(QStringLiteral("Bakeries")));
     }
 
+    void continueWhenTheSheetLostRecords_data()
+    {
+        // Six pages of three; the grab stopped after page 4 (Quillon closed or crashed
+        // meanwhile), and the sheet holds the records of the pages before `pagesHeld`.
+        QTest::addColumn<int>("pagesHeld");
+        QTest::addColumn<int>("answer");
+        QTest::addColumn<QList<int>>("pagesInTheSheet");
+        QTest::addColumn<int>("firstPageAskedAgain");
+        const QList<int> all{1, 2, 3, 4, 5, 6};
+        QTest::newRow("all kept: no question") << 4 << -1 << all << 0;
+        QTest::newRow("none kept, grabbed again") << 0 << int(Platform::Yes) << all << 1;
+        QTest::newRow("an older copy kept, grabbed again from there") << 2 << int(Platform::Yes) << all << 3;
+        QTest::newRow("an older copy kept, the user goes on") << 2 << int(Platform::No) << QList<int>{1, 2, 5, 6} << 0;
+        QTest::newRow("cancelled") << 2 << int(Platform::Cancel) << QList<int>{1, 2} << 0;
+    }
+
+    void continueWhenTheSheetLostRecords()
+    {
+        QFETCH(int, pagesHeld);
+        QFETCH(int, answer);
+        QFETCH(QList<int>, pagesInTheSheet);
+        QFETCH(int, firstPageAskedAgain);
+        MisbehavingDirectory site(6, 3);
+        MisbehavingDirectory::Plan last;
+        last.linkBack = 3; // the last page links back to page 3: grabbed again, it still ends the grab
+        site.setPlan(6, last);
+        chooseMisbehaving(site);
+        stopAfterPage(3);
+        grabAndWait();
+        QCOMPARE(recordNames(m_model->sheet()), site.names(1) + site.names(2) + site.names(3) + site.names(4));
+        delete m_session;
+        m_session = nullptr;
+
+        if (pagesHeld == 0) {
+            // A new document of blank records, as File New leaves it.
+            m_model->document().buildNewSheet();
+            m_model->document().setClearBeforeGrab(true);
+        } else {
+            m_model->sheet().setRows(1 + 3 * pagesHeld);
+        }
+        m_session = new GrabSession(*m_model, *m_browser);
+        chooseMisbehaving(site);
+        QVERIFY(continueEnabled());
+        m_platform->messages.clear();
+        if (answer >= 0)
+            m_platform->messageAnswers.enqueue(answer);
+        if (answer == int(Platform::Cancel)) {
+            m_session->ContinueGrab();
+            QVERIFY(!m_session->isGrabbing());
+            QVERIFY(continueEnabled());
+        } else {
+            continueAndWait();
+            QCOMPARE(panel(2), QStringLiteral(" Done"));
+        }
+
+        if (answer < 0) {
+            QVERIFY(m_platform->messages.isEmpty());
+        } else {
+            QCOMPARE(m_platform->messages.size(), 1);
+            const TestPlatform::Message& asked = m_platform->messages[0];
+            QCOMPARE(asked.caption, QStringLiteral("Continue Grab"));
+            QCOMPARE(asked.buttons, int(Platform::Yes | Platform::No | Platform::Cancel));
+            QCOMPARE(asked.defaultButton, int(Platform::Yes));
+            QVERIFY2(asked.text.contains(QStringLiteral("filled the sheet to 12 records; it now holds %1")
+                                             .arg(3 * pagesHeld)),
+                     qPrintable(asked.text));
+            QVERIFY2(asked.text.contains(QStringLiteral("Grab again from page %1").arg(pagesHeld + 1)),
+                     qPrintable(asked.text));
+            QVERIFY2(asked.text.contains(QStringLiteral("No goes on from page 5")), qPrintable(asked.text));
+        }
+        QStringList expected;
+        for (int page : pagesInTheSheet)
+            expected += site.names(page);
+        QCOMPARE(recordNames(m_model->sheet()), expected);
+        for (int page = 1; page <= 6; ++page) {
+            const int asked = page > 4 ? (pagesInTheSheet.contains(page) ? 1 : 0)
+                                       : 1 + (firstPageAskedAgain && page >= firstPageAskedAgain ? 1 : 0);
+            QCOMPARE(site.requestCount(page), asked);
+        }
+        QCOMPARE(QFile::exists(m_session->journalPath()), answer == int(Platform::Cancel));
+    }
+
     void continueAfterAFailedPage()
     {
         MisbehavingDirectory site(5, 3);
