@@ -732,6 +732,7 @@ void GrabSession::journalPage()
     m_journal.done.listings = m_journalListings + m_runner.listingCount();
     m_journal.done.rows = m_model.sheet().rows();
     m_journal.done.visited = storedAddresses(point.visited);
+    m_journal.document = m_model.document().DocumentName(); // saved under another name meanwhile
     m_journal.updated = m_model.platform().now();
     addMark();
     m_journal.save(m_journalPath);
@@ -752,6 +753,7 @@ void GrabSession::closeJournal(const QString& endedBy, const QString& reason)
         m_journal.done.listings = m_journalListings + m_runner.listingCount();
         m_journal.done.rows = m_model.sheet().rows();
         m_journal.done.visited = storedAddresses(point.visited);
+        m_journal.document = m_model.document().DocumentName();
         m_journal.endedBy = endedBy;
         m_journal.reason = reason;
         m_journal.updated = m_model.platform().now();
@@ -791,7 +793,10 @@ void GrabSession::ContinueGrab()
     if (journal.marks.isEmpty() && !journal.startAddress.isEmpty()) // a journal of an earlier release
         journal.marks.append({journal.startAddress, 0, 0, 0, journal.firstRow});
     if (rows < journal.done.rows) {
-        const std::optional<GrabJournal::Mark> mark = journal.markWithin(rows);
+        // In another document none of the grab's records are: it can only go back to its start.
+        const bool sameDocument = journal.document == m_model.document().DocumentName();
+        const std::optional<GrabJournal::Mark> mark =
+            sameDocument ? journal.markWithin(rows) : journal.markWithin(-1);
         if (mark && mark->pagesDone < journal.done.pagesDone) {
             const QString text =
                 tr("The grab of %1 had filled the sheet to %2 records; it now holds %3. Quillon may have "

@@ -852,6 +852,36 @@ private slots:
         QCOMPARE(QFile::exists(m_session->journalPath()), answer == int(Platform::Cancel));
     }
 
+    void continueIntoAnotherDocumentWithFewerRecords()
+    {
+        // The grab's sheet was never saved; another file of five records is open instead.
+        MisbehavingDirectory site(4, 3);
+        chooseMisbehaving(site);
+        stopAfterPage(2);
+        grabAndWait();
+        delete m_session;
+        m_session = nullptr;
+        Document& document = m_model->document();
+        document.setDocumentName(m_dir->filePath(QStringLiteral("customers.vty")));
+        document.setClearBeforeGrab(false);
+        const QStringList customers{QStringLiteral("Ann"), QStringLiteral("Bob"), QStringLiteral("Cy"),
+                                    QStringLiteral("Di"), QStringLiteral("Ed")};
+        m_model->sheet().setRows(1 + int(customers.size()));
+        for (int r = 0; r < customers.size(); ++r)
+            m_model->sheet().setText(r + 1, 0, customers[r]);
+
+        m_session = new GrabSession(*m_model, *m_browser);
+        chooseMisbehaving(site);
+        m_platform->messages.clear();
+        m_platform->messageAnswers.enqueue(Platform::Yes);
+        continueAndWait();
+        QCOMPARE(m_platform->messages.size(), 1);
+        QVERIFY2(m_platform->messages[0].text.contains(QLatin1String("Grab again from page 1,")),
+                 qPrintable(m_platform->messages[0].text));
+        QCOMPARE(recordNames(m_model->sheet()),
+                 customers + site.names(1) + site.names(2) + site.names(3) + site.names(4));
+    }
+
     void continueAfterAFailedPage()
     {
         MisbehavingDirectory site(5, 3);
