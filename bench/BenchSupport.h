@@ -1,12 +1,13 @@
 #pragma once
 
-// Small helpers shared by the benchmarks: a monotonic stopwatch, resident memory
-// from /proc, and a deterministic generator of realistic listing texts.
+// Small helpers shared by the benchmarks: a monotonic stopwatch, processor time,
+// resident memory from /proc, and a deterministic generator of realistic listing texts.
 
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <string>
 
 namespace bench {
@@ -139,5 +140,38 @@ inline void printFigure(const char* name, double value, const char* unit, const 
         std::printf("%-46s %12.3f %s\n", name, value, unit);
     std::fflush(stdout);
 }
+
+/** Processor time of the whole process, all threads, in seconds. */
+inline double cpuSeconds()
+{
+    timespec ts{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+    return double(ts.tv_sec) + double(ts.tv_nsec) / 1e9;
+}
+
+/** Wall time and processor time (all threads) of one step, printed as one figure. */
+class Timer
+{
+public:
+    Timer() { restart(); }
+    void restart()
+    {
+        m_wall.restart();
+        m_cpu = cpuSeconds();
+    }
+    void report(const char* name, const char* target = nullptr)
+    {
+        const double wall = m_wall.seconds();
+        const double cpu = cpuSeconds() - m_cpu;
+        char line[160];
+        std::snprintf(line, sizeof line, "%s [cpu %.3f s]", name, cpu);
+        printFigure(line, wall, "s", target);
+        restart();
+    }
+
+private:
+    Stopwatch m_wall;
+    double m_cpu = 0;
+};
 
 } // namespace bench

@@ -19,18 +19,12 @@
 #include <cstdlib>
 #include <string>
 
-#include <sys/resource.h>
 
 using namespace quillon;
 
 namespace {
 
-double cpuSeconds()
-{
-    rusage u{};
-    getrusage(RUSAGE_SELF, &u);
-    return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) + double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
-}
+using bench::cpuSeconds;
 
 struct Format
 {

@@ -20,44 +20,14 @@
 #include <QUrl>
 
 #include <cstdlib>
-#include <ctime>
 #include <string>
 
 using namespace quillon;
 
 namespace {
 
-double cpuSeconds()
-{
-    timespec ts{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
-    return double(ts.tv_sec) + double(ts.tv_nsec) / 1e9;
-}
-
-/** Wall time and processor time (all threads) of one step. */
-class Timer
-{
-public:
-    Timer() { restart(); }
-    void restart()
-    {
-        m_wall.restart();
-        m_cpu = cpuSeconds();
-    }
-    void report(const char* name, const char* target)
-    {
-        const double wall = m_wall.seconds();
-        const double cpu = cpuSeconds() - m_cpu;
-        char line[160];
-        std::snprintf(line, sizeof line, "%s [cpu %.3f s]", name, cpu);
-        bench::printFigure(line, wall, "s", target);
-        restart();
-    }
-
-private:
-    bench::Stopwatch m_wall;
-    double m_cpu = 0;
-};
+using bench::cpuSeconds;
+using bench::Timer;
 
 /** Fills @p sheet with @p records listings; @p duplicateShare of them repeat an earlier one. */
 void fill(RecordSheet& sheet, int records, double duplicateShare, uint64_t seed)

@@ -21,20 +21,13 @@
 #include <cstdlib>
 #include <string>
 
-#include <sys/resource.h>
 
 using namespace quillon;
 
 namespace {
 
-/** Processor time of this process, user and system, in seconds: the machine is
- *  shared, so this tells the work apart from the waiting. */
-double cpuSeconds()
-{
-    rusage u{};
-    getrusage(RUSAGE_SELF, &u);
-    return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) + double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
-}
+// Processor time tells the work apart from the waiting on a shared machine.
+using bench::cpuSeconds;
 
 const char* formatName(int format)
 {

@@ -15,7 +15,6 @@
 #include <QCoreApplication>
 #include <QEventLoop>
 
-#include <ctime>
 #include <cstdlib>
 #include <string>
 
@@ -81,11 +80,11 @@ void benchParser()
     int rows = 0;
     const int rounds = 20;
     bench::Stopwatch watch;
-    const std::clock_t cpuStart = std::clock();
+    const double cpuStart = bench::cpuSeconds();
     for (int i = 0; i < rounds; ++i)
         rows += ParseListings(page, key, SiteRules::KeyOnly, context).rowCount();
     const double parse = watch.seconds() / rounds;
-    const double parseCpu = double(std::clock() - cpuStart) / CLOCKS_PER_SEC / rounds;
+    const double parseCpu = (bench::cpuSeconds() - cpuStart) / rounds;
     if (rows != 4000 * rounds)
         std::printf("unexpected row count %d\n", rows / rounds);
     bench::printFigure("parse a page", parse * 1e3, "ms");

@@ -16,7 +16,6 @@
 #include <QFile>
 
 #include <algorithm>
-#include <ctime>
 #include <functional>
 #include <string>
 
@@ -35,10 +34,10 @@ Timing best(int rounds, const std::function<void()>& work)
     Timing t;
     for (int i = 0; i < rounds; ++i) {
         bench::Stopwatch watch;
-        const std::clock_t cpuStart = std::clock();
+        const double cpuStart = bench::cpuSeconds();
         work();
         t.wall = std::min(t.wall, watch.seconds());
-        t.cpu = std::min(t.cpu, double(std::clock() - cpuStart) / CLOCKS_PER_SEC);
+        t.cpu = std::min(t.cpu, bench::cpuSeconds() - cpuStart);
     }
     return t;
 }

@@ -24,7 +24,6 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
-#include <ctime>
 #include <string>
 #include <vector>
 
@@ -32,38 +31,8 @@ using namespace quillon;
 
 namespace {
 
-double cpuSeconds()
-{
-    timespec ts{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
-    return double(ts.tv_sec) + double(ts.tv_nsec) / 1e9;
-}
-
-class Timer
-{
-public:
-    Timer() { restart(); }
-    void restart()
-    {
-        m_wall.restart();
-        m_cpu = cpuSeconds();
-    }
-    void report(const char* name, const char* target = nullptr)
-    {
-        const double wall = m_wall.seconds();
-        const double cpu = cpuSeconds() - m_cpu;
-        char line[128];
-        std::snprintf(line, sizeof line, "%s", name);
-        bench::printFigure(line, wall, "s", target);
-        std::snprintf(line, sizeof line, "  processor time");
-        bench::printFigure(line, cpu, "s");
-        restart();
-    }
-
-private:
-    bench::Stopwatch m_wall;
-    double m_cpu = 0;
-};
+using bench::cpuSeconds;
+using bench::Timer;
 
 class QuietPlatform : public Platform
 {

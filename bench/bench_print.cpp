@@ -20,21 +20,15 @@
 #include <QTemporaryDir>
 
 #include <cstdlib>
-#include <ctime>
 #include <string>
 
 using namespace quillon;
 
 namespace {
 
-/** Processor time of this process: the elapsed time an idle machine would show. */
-double cpuSeconds()
-{
-    timespec t{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-    return double(t.tv_sec) + double(t.tv_nsec) / 1e9;
-}
+using bench::cpuSeconds;
 
+/** Processor time of this process: the elapsed time an idle machine would show. */
 void fillSheet(RecordSheet& sheet, int records)
 {
     static const int widths[] = {2500, 2500, 1000, 500, 900, 1500, 1200, 1200, 1200, 1200};
