@@ -269,7 +269,8 @@ void MainWindow::buildPages()
     m_fb->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
                           QAbstractItemView::AnyKeyPressed | QAbstractItemView::SelectedClicked);
     m_fb->horizontalHeader()->setStretchLastSection(true);
-    m_fb->installEventFilter(this);
+    // The viewport, not the panel: a vertical scroll bar coming or going narrows or widens it.
+    m_fb->viewport()->installEventFilter(this);
     m_tabForm->addTab(m_fb, QStringLiteral("Form"));
     m_fa = new SheetView(&m_model->sheet(), m_vbar);
     m_fa->setObjectName(QStringLiteral("fa"));
@@ -653,7 +654,7 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == m_vbar && event->type() == QEvent::Resize && m_vbarPending)
         applyVBar();
-    if (watched == m_fb && event->type() == QEvent::Resize) {
+    if (m_fb && watched == m_fb->viewport() && event->type() == QEvent::Resize) {
         // The value column fills the form panel.
         m_model->formPanel().fitValueColumn(Twips::fromPixels(m_fb->viewport()->width(), this));
     }

@@ -434,9 +434,12 @@ int main(int argc, char* argv[])
     auto end = [&](const QString& endedBy, const QString& why, int code) {
         if (writeFailed)
             return;
-        say(QStringLiteral("%1 pages, %2 listings: %3")
+        const qint64 listings = listingsBefore + runner.listingCount();
+        say(QStringLiteral("%1 %2, %3 %4: %5")
                 .arg(runner.pageCount())
-                .arg(listingsBefore + runner.listingCount())
+                .arg(runner.pageCount() == 1 ? QStringLiteral("page") : QStringLiteral("pages"))
+                .arg(listings)
+                .arg(listings == 1 ? QStringLiteral("listing") : QStringLiteral("listings"))
                 .arg(why));
         exitCode = code;
         journal.pending.reset();

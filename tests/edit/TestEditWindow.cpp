@@ -25,6 +25,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTemporaryDir>
@@ -112,6 +113,35 @@ private slots:
         m_settings.reset();
         m_dir.reset();
         m_platform.reset();
+    }
+
+    // ---- the form panel ----------------------------------------------------------------------
+
+    void formPanelValueColumnFillsItsWidth()
+    {
+        auto w = makeWindow();
+        auto* fb = w->findChild<SheetView*>(QStringLiteral("fb"));
+        QVERIFY(fb);
+        const auto fits = [&](const char* when) {
+            QCoreApplication::processEvents();
+            const int right = fb->columnViewportPosition(1) + fb->columnWidth(1);
+            QVERIFY2(fb->horizontalScrollBar()->maximum() == 0,
+                     qPrintable(QStringLiteral("%1: scrolls by %2").arg(QLatin1String(when)).arg(fb->horizontalScrollBar()->maximum())));
+            QVERIFY2(right == fb->viewport()->width(),
+                     qPrintable(QStringLiteral("%1: value column ends at %2 of %3")
+                                    .arg(QLatin1String(when)).arg(right).arg(fb->viewport()->width())));
+        };
+        fits("shown");
+        w->resize(760, 560);
+        fits("narrower");
+        w->resize(1240, 820);
+        fits("wider");
+        // Enough columns for the panel to scroll up and down.
+        w->model().sheet().setCols(60);
+        w->model().ResyncFormPanel();
+        fits("with a vertical scroll bar");
+        w->resize(900, 640);
+        fits("narrower with a vertical scroll bar");
     }
 
     // ---- modes and rows ---------------------------------------------------------------------

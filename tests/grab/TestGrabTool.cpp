@@ -213,6 +213,7 @@ private slots:
         QVERIFY2(run.err.contains(QLatin1String("page 2: ")), qPrintable(run.err));
         QVERIFY2(run.err.contains(reason), qPrintable(run.err));
         QVERIFY2(!run.err.contains(QLatin1String("no next page")), qPrintable(run.err));
+        QVERIFY2(run.err.contains(QLatin1String("1 page, 2 listings: ")), qPrintable(run.err));
         // ... but what was grabbed before it is written.
         RecordSheet sheet;
         QVERIFY(LoadGrid(out, FormatComma, sheet));
