@@ -21,7 +21,6 @@
 #include <cstdlib>
 #include <string>
 
-
 using namespace quillon;
 
 namespace {

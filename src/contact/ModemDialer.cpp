@@ -109,6 +109,15 @@ std::optional<ModemDialer::ResultCode> ModemDialer::resultCode(QByteArrayView li
         return ResultCode::NoAnswer;
     if (text == "ERROR")
         return ResultCode::Error;
+    // A modem set to numeric result codes (ATV0) sends the code's number instead.
+    // 0 OK, 1 CONNECT, 2 RING (not an answer), 3 NO CARRIER, 4 ERROR, 5 CONNECT 1200,
+    // 6 NO DIALTONE, 7 BUSY, 8 NO ANSWER.
+    static const std::optional<ResultCode> numeric[] = {
+        ResultCode::Ok,         ResultCode::Connect, std::nullopt,
+        ResultCode::NoCarrier,  ResultCode::Error,   ResultCode::Connect,
+        ResultCode::NoDialTone, ResultCode::Busy,    ResultCode::NoAnswer};
+    if (text.size() == 1 && text[0] >= '0' && text[0] <= '8')
+        return numeric[text[0] - '0'];
     return std::nullopt;
 }
 

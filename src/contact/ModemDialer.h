@@ -75,7 +75,8 @@ public:
         Error
     };
     /** The result code one line of the modem's answer holds, if it is one: the whole
-     *  line, blanks around it and letter case aside ("CONNECT" may carry a speed). */
+     *  line, blanks around it and letter case aside ("CONNECT" may carry a speed), or
+     *  its number from a modem set to numeric codes ("0" OK, "7" BUSY ...). */
     static std::optional<ResultCode> resultCode(QByteArrayView line);
 
     /** The modem commands. The dial command holds the dial characters of @p number

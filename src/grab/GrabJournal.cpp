@@ -106,9 +106,9 @@ bool readMarks(const QJsonValue& value, QList<GrabJournal::Mark>& marks, QString
         GrabJournal::Mark mark;
         qint64 pages = 0;
         qint64 skip = 0;
-        if (!item.isObject() || !o.value(QLatin1String("next")).isString() || !count(o, "pagesDone", 1e9, pages)
-            || !count(o, "skipListings", 1e9, skip) || !count(o, "listings", 1e15, mark.listings)
-            || !count(o, "rows", 1e15, mark.rows)) {
+        if (!item.isObject() || !o.value(QLatin1String("next")).isString() ||
+            !count(o, "pagesDone", 1e9, pages) || !count(o, "skipListings", 1e9, skip) ||
+            !count(o, "listings", 1e15, mark.listings) || !count(o, "rows", 1e15, mark.rows)) {
             what = tr("a place to go on from is incomplete");
             return false;
         }

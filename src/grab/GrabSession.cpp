@@ -681,7 +681,8 @@ void GrabSession::addMark()
     mark.listings = m_journal.done.listings;
     mark.rows = m_journal.done.rows;
     QList<GrabJournal::Mark>& marks = m_journal.marks;
-    if (!marks.isEmpty() && marks.last().pagesDone == mark.pagesDone && marks.last().skipListings == mark.skipListings)
+    if (!marks.isEmpty() && marks.last().pagesDone == mark.pagesDone &&
+        marks.last().skipListings == mark.skipListings)
         marks.last() = mark;
     else
         marks.append(mark);
@@ -800,15 +801,17 @@ void GrabSession::ContinueGrab()
         if (mark && mark->pagesDone < journal.done.pagesDone) {
             const QString text =
                 tr("The grab of %1 had filled the sheet to %2 records; it now holds %3. Quillon may have "
-                   "closed before they were saved.\n\nGrab again from page %4, so that no listing is missing?\n\n"
+                   "closed before they were saved.\n\nGrab again from page %4, so that no listing is "
+                   "missing?\n\n"
                    "Yes grabs again from page %4; No goes on from page %5, after the last page grabbed.")
                     .arg(siteName())
                     .arg(journal.done.rows - 1)
                     .arg(std::max<qint64>(rows - 1, 0))
                     .arg(mark->pagesDone + 1)
                     .arg(journal.done.pagesDone + 1);
-            const int answer = m_model.platform().message(caption, text, Platform::Yes | Platform::No | Platform::Cancel,
-                                                          Platform::Question, Platform::Yes);
+            const int answer =
+                m_model.platform().message(caption, text, Platform::Yes | Platform::No | Platform::Cancel,
+                                           Platform::Question, Platform::Yes);
             if (answer == Platform::Cancel) {
                 updateContinueCommand();
                 return;

@@ -101,8 +101,18 @@ public:
         m_line.flush();
     }
 
-    /** Sends a result code line as a verbose modem does: CR LF, the code, CR LF. */
-    void answer(const QByteArray& code) { send("\r\n" + code + "\r\n"); }
+    /** Whether result codes are sent as numbers (V0: the number and a carriage return)
+     *  or as words (V1, the default: CR LF, the word, CR LF). */
+    void setNumericCodes(bool on) { m_numeric = on; }
+
+    /** Sends a result code as the modem is set to. */
+    void answer(const QByteArray& code)
+    {
+        if (m_numeric)
+            send((code == "OK" ? QByteArray("0") : code) + "\r");
+        else
+            send("\r\n" + code + "\r\n");
+    }
 
     /** Runs the event loop until @p condition holds; false after a generous limit. */
     static bool waitFor(const std::function<bool()>& condition)
@@ -147,6 +157,7 @@ private:
     QList<QByteArray> m_commands;
     QByteArray m_dialAnswer;
     bool m_echo = true;
+    bool m_numeric = false;
 };
 
 } // namespace quillon

@@ -196,6 +196,21 @@ private slots:
                                << "The modem did not accept the number to dial.";
         QTest::newRow("lower case") << QByteArray("busy") << "BUSY"
                                     << "The line is busy. Try again later.";
+        // A modem set to numeric result codes (ATV0) sends the number and a carriage return.
+        QTest::newRow("0: OK") << QByteArray("0") << "Waiting for picking up the phone" << kPickUp;
+        QTest::newRow("1: CONNECT") << QByteArray("1") << "Waiting for picking up the phone" << kPickUp;
+        QTest::newRow("5: CONNECT 1200") << QByteArray("5") << "Waiting for picking up the phone" << kPickUp;
+        QTest::newRow("3: NO CARRIER") << QByteArray("3") << "NO CARRIER"
+                                       << "The call did not go through.";
+        QTest::newRow("4: ERROR") << QByteArray("4") << "ERROR"
+                                  << "The modem did not accept the number to dial.";
+        QTest::newRow("6: NO DIALTONE")
+            << QByteArray("6") << "NO DIALTONE"
+            << "The modem hears no dial tone. Check that it is connected to the phone line.";
+        QTest::newRow("7: BUSY") << QByteArray("7") << "BUSY"
+                                 << "The line is busy. Try again later.";
+        QTest::newRow("8: NO ANSWER") << QByteArray("8") << "NO ANSWER"
+                                      << "Nobody answered the call.";
     }
 
     void resultCodes()
@@ -203,6 +218,9 @@ private slots:
         QFETCH(QByteArray, code);
         QFETCH(QString, status);
         QFETCH(QString, message);
+        bool numeric = false;
+        code.toInt(&numeric);
+        m_modem->setNumericCodes(numeric);
         m_modem->answerDialWith(code);
         QSignalSpy finished(m_dialer.get(), &ModemDialer::finished);
         QVERIFY(m_dialer->dial(QStringLiteral("5551234"), 2));

@@ -126,10 +126,14 @@ private slots:
             QCoreApplication::processEvents();
             const int right = fb->columnViewportPosition(1) + fb->columnWidth(1);
             QVERIFY2(fb->horizontalScrollBar()->maximum() == 0,
-                     qPrintable(QStringLiteral("%1: scrolls by %2").arg(QLatin1String(when)).arg(fb->horizontalScrollBar()->maximum())));
+                     qPrintable(QStringLiteral("%1: scrolls by %2")
+                                    .arg(QLatin1String(when))
+                                    .arg(fb->horizontalScrollBar()->maximum())));
             QVERIFY2(right == fb->viewport()->width(),
                      qPrintable(QStringLiteral("%1: value column ends at %2 of %3")
-                                    .arg(QLatin1String(when)).arg(right).arg(fb->viewport()->width())));
+                                    .arg(QLatin1String(when))
+                                    .arg(right)
+                                    .arg(fb->viewport()->width())));
         };
         fits("shown");
         w->resize(760, 560);

@@ -76,7 +76,8 @@ private slots:
         journal.site = QStringLiteral("S");
         journal.done.next = QStringLiteral("http://x/5");
         for (int page = 0; page < GrabJournal::kMarksKept + 5; ++page)
-            journal.marks.append({QStringLiteral("http://x/%1").arg(page + 1), page, page % 2, 10 * page, 1 + 10 * page});
+            journal.marks.append(
+                {QStringLiteral("http://x/%1").arg(page + 1), page, page % 2, 10 * page, 1 + 10 * page});
         const QString path = m_dir.filePath(QStringLiteral("marks.journal"));
         QVERIFY(journal.save(path));
         QVERIFY(QFileInfo(path).size() <= GrabJournal::kMaxFileBytes);
@@ -112,7 +113,8 @@ private slots:
         QVERIFY(!journal.markWithin(rows));
         // A grab continued at page 3 into a sheet of 11 rows, ten records a page.
         for (int page = 2; page <= 6; ++page)
-            journal.marks.append({QStringLiteral("http://x/%1").arg(page + 1), page, 0, 10 * page, 11 + 10 * (page - 2)});
+            journal.marks.append(
+                {QStringLiteral("http://x/%1").arg(page + 1), page, 0, 10 * page, 11 + 10 * (page - 2)});
         const std::optional<GrabJournal::Mark> mark = journal.markWithin(rows);
         QVERIFY(mark);
         QCOMPARE(mark->pagesDone, pagesDone);
@@ -144,9 +146,11 @@ private slots:
             << "names neither a site nor a key file";
         QTest::newRow("too large") << QByteArray(2 * 1024 * 1024, ' ') << "too large";
         const QByteArray done = R"("done": {)" + point + "}, ";
-        QTest::newRow("marks not a list") << head + done + R"("marks": {}})" << "not a list";
+        QTest::newRow("marks not a list") << head + done + R"("marks": {}})"
+                                          << "not a list";
         QTest::newRow("a mark without its page")
-            << head + done + R"("marks": [{"next": "http://x/2", "skipListings": 0, "listings": 3, "rows": 4}]})"
+            << head + done +
+                   R"("marks": [{"next": "http://x/2", "skipListings": 0, "listings": 3, "rows": 4}]})"
             << "place to go on from is incomplete";
     }
 

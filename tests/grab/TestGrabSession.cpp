@@ -782,7 +782,8 @@ private slots:
         QTest::newRow("all kept: no question") << 4 << -1 << all << 0;
         QTest::newRow("none kept, grabbed again") << 0 << int(Platform::Yes) << all << 1;
         QTest::newRow("an older copy kept, grabbed again from there") << 2 << int(Platform::Yes) << all << 3;
-        QTest::newRow("an older copy kept, the user goes on") << 2 << int(Platform::No) << QList<int>{1, 2, 5, 6} << 0;
+        QTest::newRow("an older copy kept, the user goes on")
+            << 2 << int(Platform::No) << QList<int>{1, 2, 5, 6} << 0;
         QTest::newRow("cancelled") << 2 << int(Platform::Cancel) << QList<int>{1, 2} << 0;
     }
 
@@ -799,7 +800,8 @@ private slots:
         chooseMisbehaving(site);
         stopAfterPage(3);
         grabAndWait();
-        QCOMPARE(recordNames(m_model->sheet()), site.names(1) + site.names(2) + site.names(3) + site.names(4));
+        QCOMPARE(recordNames(m_model->sheet()),
+                 site.names(1) + site.names(2) + site.names(3) + site.names(4));
         delete m_session;
         m_session = nullptr;
 
@@ -833,9 +835,10 @@ private slots:
             QCOMPARE(asked.caption, QStringLiteral("Continue Grab"));
             QCOMPARE(asked.buttons, int(Platform::Yes | Platform::No | Platform::Cancel));
             QCOMPARE(asked.defaultButton, int(Platform::Yes));
-            QVERIFY2(asked.text.contains(QStringLiteral("filled the sheet to 12 records; it now holds %1")
-                                             .arg(3 * pagesHeld)),
-                     qPrintable(asked.text));
+            QVERIFY2(
+                asked.text.contains(
+                    QStringLiteral("filled the sheet to 12 records; it now holds %1").arg(3 * pagesHeld)),
+                qPrintable(asked.text));
             QVERIFY2(asked.text.contains(QStringLiteral("Grab again from page %1").arg(pagesHeld + 1)),
                      qPrintable(asked.text));
             QVERIFY2(asked.text.contains(QStringLiteral("No goes on from page 5")), qPrintable(asked.text));
