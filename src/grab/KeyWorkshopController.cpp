@@ -2,6 +2,7 @@
 
 #include "grab/BrowserControl.h"
 #include "grab/GrabController.h"
+#include "grab/GrabJournal.h"
 #include "grab/GrabSession.h"
 #include "grab/KeyWorkshop.h"
 #include "grab/KeyWorkshopWindow.h"
@@ -11,6 +12,7 @@
 #include "ui/Platform.h"
 
 #include <QAction>
+#include <QFile>
 #include <QUrl>
 
 namespace quillon {
@@ -77,6 +79,8 @@ KeyWorkshopWindow* KeyWorkshopController::open()
     connect(m_view, &KeyWorkshopWindow::reloadRequested, this, &KeyWorkshopController::loadPage);
     connect(m_view, &KeyWorkshopWindow::saveRequested, this, &KeyWorkshopController::save);
     connect(m_view, &KeyWorkshopWindow::saveAsNewRequested, this, &KeyWorkshopController::saveAsNewSite);
+    connect(m_view, &KeyWorkshopWindow::renameRequested, this, &KeyWorkshopController::renameSite);
+    connect(m_view, &KeyWorkshopWindow::removeRequested, this, &KeyWorkshopController::removeSite);
     m_view->show();
     loadPage();
     return m_view;
@@ -184,6 +188,79 @@ bool KeyWorkshopController::saveAsNewSite()
         m_view->setStatus(tr("%1 is saved and chosen in the site list.").arg(m_siteName));
     }
     m_grab.refillSiteList(m_siteName);
+    return true;
+}
+
+bool KeyWorkshopController::renameSite()
+{
+    Platform& platform = m_window.model().platform();
+    if (!UserSites::isUserKey(m_siteFile) || m_session.isGrabbing()) {
+        platform.message(kCaption,
+                         m_session.isGrabbing()
+                             ? tr("A grab is under way. Stop it before renaming a site.")
+                             : tr("%1 comes with Quillon and keeps its name.").arg(m_siteName),
+                         Platform::Ok, Platform::Information);
+        return false;
+    }
+    const std::optional<QString> name =
+        platform.inputText(tr("Rename Site"), tr("The site's new name in the site list:"), m_siteName);
+    if (!name || name->simplified() == m_siteName)
+        return false;
+    QString error;
+    if (!UserSites::renameSite(m_siteName, *name, m_session.siteNames(), &error)) {
+        platform.message(kCaption, tr("The site could not be renamed. %1").arg(error), Platform::Ok,
+                         Platform::Warning);
+        return false;
+    }
+    // The site's unfinished grab goes on under the new name.
+    const QString oldName = m_siteName;
+    m_siteName = name->simplified();
+    GrabJournal journal;
+    if (journal.load(GrabJournal::pathForSite(oldName))) {
+        journal.site = m_siteName;
+        if (journal.save(GrabJournal::pathForSite(m_siteName)))
+            QFile::remove(GrabJournal::pathForSite(oldName));
+    }
+    if (m_view) {
+        m_view->setSite(m_siteName, true);
+        m_view->setStatus(tr("The site is renamed %1.").arg(m_siteName));
+    }
+    m_grab.refillSiteList(m_siteName);
+    return true;
+}
+
+bool KeyWorkshopController::removeSite()
+{
+    Platform& platform = m_window.model().platform();
+    if (!UserSites::isUserKey(m_siteFile) || m_session.isGrabbing()) {
+        platform.message(kCaption,
+                         m_session.isGrabbing()
+                             ? tr("A grab is under way. Stop it before removing a site.")
+                             : tr("%1 comes with Quillon and stays in the site list.").arg(m_siteName),
+                         Platform::Ok, Platform::Information);
+        return false;
+    }
+    const int answer = platform.message(
+        kCaption,
+        tr("Remove %1 from the site list? Its key is deleted; the records grabbed from it stay in the record "
+           "sheet.")
+            .arg(m_siteName),
+        Platform::Yes | Platform::No, Platform::Question, Platform::No);
+    if (answer != Platform::Yes)
+        return false;
+    QString error;
+    if (!UserSites::removeSite(m_siteName, &error)) {
+        platform.message(kCaption, tr("The site could not be removed. %1").arg(error), Platform::Ok,
+                         Platform::Warning);
+        return false;
+    }
+    QFile::remove(GrabJournal::pathForSite(m_siteName));
+    const QString selected = m_session.siteNames().value(m_session.currentSite());
+    m_grab.refillSiteList(selected == m_siteName ? QString() : selected);
+    m_siteName.clear();
+    m_siteFile.clear();
+    if (m_view)
+        m_view->close();
     return true;
 }
 

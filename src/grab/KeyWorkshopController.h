@@ -42,6 +42,12 @@ public:
     bool save();
     /** "Save as new site": asks for a name; the site is saved and chosen. */
     bool saveAsNewSite();
+    /** "Rename Site...": asks for a new name of the user's site; its unfinished grab
+     *  follows it. */
+    bool renameSite();
+    /** "Remove Site": asks, then takes the user's site out of the site list, deletes its
+     *  key and its unfinished grab's journal, and closes the workshop. */
+    bool removeSite();
 
 signals:
     /** The page text was read (or could not be). */

@@ -213,7 +213,13 @@ KeyWorkshopWindow::KeyWorkshopWindow(KeyWorkshop& workshop, QWidget* parent)
     saveNew->setObjectName(QStringLiteral("cmdSaveAsNew"));
     auto* close = new QPushButton(tr("&Close"), this);
     close->setObjectName(QStringLiteral("cmdClose"));
+    m_rename = new QPushButton(tr("Rena&me Site..."), this);
+    m_rename->setObjectName(QStringLiteral("cmdRenameSite"));
+    m_remove = new QPushButton(tr("Remo&ve Site"), this);
+    m_remove->setObjectName(QStringLiteral("cmdRemoveSite"));
     buttons->addWidget(reload);
+    buttons->addWidget(m_rename);
+    buttons->addWidget(m_remove);
     buttons->addStretch(1);
     buttons->addWidget(m_save);
     buttons->addWidget(saveNew);
@@ -222,6 +228,8 @@ KeyWorkshopWindow::KeyWorkshopWindow(KeyWorkshop& workshop, QWidget* parent)
     connect(reload, &QPushButton::clicked, this, &KeyWorkshopWindow::reloadRequested);
     connect(m_save, &QPushButton::clicked, this, &KeyWorkshopWindow::saveRequested);
     connect(saveNew, &QPushButton::clicked, this, &KeyWorkshopWindow::saveAsNewRequested);
+    connect(m_rename, &QPushButton::clicked, this, &KeyWorkshopWindow::renameRequested);
+    connect(m_remove, &QPushButton::clicked, this, &KeyWorkshopWindow::removeRequested);
     connect(close, &QPushButton::clicked, this, &QWidget::close);
 
     connect(&m_workshop, &KeyWorkshop::keyChanged, this, &KeyWorkshopWindow::showKey);
@@ -379,6 +387,12 @@ void KeyWorkshopWindow::setSite(const QString& name, bool ownKey)
     m_save->setEnabled(ownKey);
     m_save->setToolTip(ownKey ? tr("Save the key over this site's key")
                               : tr("A site that comes with Quillon keeps its key; save the key as a new site"));
+    // Only a site of the user's can be renamed or removed.
+    m_rename->setEnabled(ownKey);
+    m_remove->setEnabled(ownKey);
+    const QString shipped = tr("A site that comes with Quillon stays in the site list");
+    m_rename->setToolTip(ownKey ? tr("Give this site another name in the site list") : shipped);
+    m_remove->setToolTip(ownKey ? tr("Take this site out of the site list and delete its key") : shipped);
 }
 
 void KeyWorkshopWindow::setStatus(const QString& text)

@@ -56,6 +56,9 @@ signals:
     void saveRequested();
     /** "Save as new site": the key is to be saved as a new site. */
     void saveAsNewRequested();
+    /** "Rename Site..." and "Remove Site": a site of the user's is renamed or removed. */
+    void renameRequested();
+    void removeRequested();
 
 private:
     void buildForm(QWidget* form);
@@ -106,6 +109,8 @@ private:
     QLabel* m_structured = nullptr;
     QPushButton* m_useStructured = nullptr;
     QPushButton* m_save = nullptr;
+    QPushButton* m_rename = nullptr;
+    QPushButton* m_remove = nullptr;
 };
 
 } // namespace quillon

@@ -10,6 +10,8 @@
 #include <QFileInfo>
 #include <QObject>
 
+#include <algorithm>
+
 namespace quillon {
 
 namespace UserSites {
@@ -168,6 +170,77 @@ bool saveNewSite(const QString& name, const QString& url, const GrabKey& key, co
     return true;
 }
 
+namespace {
+
+/** The row of the user's site @p name in @p rows, or -1. */
+qsizetype userRowOf(const QList<SiteRow>& rows, const QString& name)
+{
+    for (qsizetype i = 0; i < rows.size(); ++i)
+        if (rows[i].name.compare(name.simplified(), Qt::CaseInsensitive) == 0 && isUserKey(rows[i].file))
+            return i;
+    return -1;
+}
+
+bool saveRows(const QList<SiteRow>& rows, QString* error)
+{
+    KeyTable table;
+    putRows(rows, table);
+    return SaveGrid(tablePath(), FormatComma, table.sheet(), error);
+}
+
+} // namespace
+
+bool renameSite(const QString& name, const QString& newName, const QStringList& takenNames, QString* error)
+{
+    auto fail = [error](const QString& why) {
+        if (error)
+            *error = why;
+        return false;
+    };
+    QList<SiteRow> rows = rowsOf(tablePath());
+    const qsizetype at = userRowOf(rows, name);
+    if (at < 0)
+        return fail(QObject::tr("\"%1\" is not a site of yours.").arg(name));
+    const QString shown = newName.simplified();
+    if (shown.isEmpty())
+        return fail(QObject::tr("The site needs a name for the site list."));
+    const auto taken = [&](const QString& other) {
+        return other.compare(shown, Qt::CaseInsensitive) == 0 &&
+               other.compare(name.simplified(), Qt::CaseInsensitive) != 0;
+    };
+    for (const QString& other : takenNames)
+        if (taken(other))
+            return fail(QObject::tr("The site list has a site named \"%1\" already.").arg(shown));
+    for (const SiteRow& row : rows)
+        if (taken(row.name))
+            return fail(QObject::tr("The site list has a site named \"%1\" already.").arg(shown));
+    rows[at].name = shown;
+    return saveRows(rows, error);
+}
+
+bool removeSite(const QString& name, QString* error)
+{
+    QList<SiteRow> rows = rowsOf(tablePath());
+    const qsizetype at = userRowOf(rows, name);
+    if (at < 0) {
+        if (error)
+            *error = QObject::tr("\"%1\" is not a site of yours.").arg(name);
+        return false;
+    }
+    const QString file = rows.takeAt(at).file;
+    if (!saveRows(rows, error))
+        return false;
+    // Only a key in the user's own folder goes, and only one no other site uses.
+    const QString path = keyPath(file);
+    const bool shared =
+        std::any_of(rows.cbegin(), rows.cend(), [&](const SiteRow& row) { return row.file == file; });
+    if (!shared && !file.contains(QLatin1String("..")) &&
+        QFileInfo(path).absoluteFilePath().startsWith(QFileInfo(folder()).absoluteFilePath() +
+                                                      QLatin1Char('/')))
+        QFile::remove(path);
+    return true;
+}
+
 void BuildCatalogTable(const QString& shippedTable, const QString& userTable, const QString& savedOrder,
                        KeyTable& out)
 {
@@ -193,9 +266,19 @@ void BuildCatalogTable(const QString& shippedTable, const QString& userTable, co
             // A site the catalog has comes as the catalog has it now (a newer release
             // may have moved its key or start address); one it does not have stays as
             // it was saved.
-            const qsizetype at = names.indexOf(row.name);
+            qsizetype at = names.indexOf(row.name);
+            if (isUserKey(row.file)) {
+                // A site of the user's is its key file: renamed since, it keeps its place;
+                // removed since, it is gone.
+                at = -1;
+                for (qsizetype i = 0; i < catalog.size() && at < 0; ++i)
+                    if (catalog[i].file == row.file)
+                        at = i;
+                if (at < 0 || placed.contains(catalog[at].name))
+                    continue;
+            }
             ordered.append(at < 0 ? row : catalog.at(at));
-            placed << row.name;
+            placed << ordered.last().name;
         }
         for (const SiteRow& row : catalog)
             if (!placed.contains(row.name))

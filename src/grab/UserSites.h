@@ -39,6 +39,17 @@ QString keyPath(const QString& fileName);
 bool saveNewSite(const QString& name, const QString& url, const GrabKey& key, const QStringList& takenNames,
                  QString* fileName, QString* error);
 
+/** Renames the user's site @p name to @p newName in the user's site table; its key
+ *  file stays. False, with the reason in @p error, when @p name is not a site of the
+ *  user's, @p newName is empty or the name of another site (@p takenNames or the
+ *  user's), or the table cannot be written. */
+bool renameSite(const QString& name, const QString& newName, const QStringList& takenNames, QString* error);
+
+/** Takes the user's site @p name out of the user's site table and deletes its key
+ *  file. False, with the reason in @p error, when it is not a site of the user's or
+ *  the table cannot be written (the key then stays too). */
+bool removeSite(const QString& name, QString* error);
+
 /** Writes @p key over the user's key file @p fileName ("user:Sites/..."); false for a
  *  shipped key, which is never written. */
 bool saveKey(const QString& fileName, const GrabKey& key, QString* error);
@@ -46,8 +57,9 @@ bool saveKey(const QString& fileName, const GrabKey& key, QString* error);
 /** The catalog's site table: the shipped sites of @p shippedTable, then the user's
  *  sites of @p userTable whose names are not taken; when @p savedOrder (a site table
  *  the site order dialog saved) can be read, the sites it names come first in its
- *  order (as the catalog has them; those the catalog does not have as they were
- *  saved), and those it does not know (shipped by a newer release, saved by the
+ *  order (as the catalog has them; a user's site by its key file, renamed or not;
+ *  shipped ones the catalog does not have as they were saved, user's ones it does
+ *  not have, removed since, left out), and those it does not know (shipped by a newer release, saved by the
  *  user since) follow in catalog order. Row 0 of @p out is the header. */
 void BuildCatalogTable(const QString& shippedTable, const QString& userTable, const QString& savedOrder,
                        KeyTable& out);

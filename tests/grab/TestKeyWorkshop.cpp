@@ -458,6 +458,72 @@ private slots:
         QTest::newRow("a user site named like a shipped one")
             << QStringList{a, b} << QStringList{} << QStringList{QStringLiteral("Bravo Find|user:Sites/b.csv|1|x")}
             << names({"Alpha Pages", "Bravo Find"});
+        QTest::newRow("a user site renamed since keeps its place")
+            << QStringList{a, b} << QStringList{mine, b, a}
+            << QStringList{QString(mine).replace(QLatin1String("My Shops|"), QLatin1String("Corner Shops|"))}
+            << names({"Corner Shops", "Bravo Find", "Alpha Pages"});
+        QTest::newRow("a user site removed since is gone")
+            << QStringList{a, b} << QStringList{b, mine, a} << QStringList{}
+            << names({"Bravo Find", "Alpha Pages"});
+    }
+
+    void userSitesRenamedAndRemoved()
+    {
+        const QString shipped = m_dir->filePath(QStringLiteral("shipped"));
+        QVERIFY(QDir().mkpath(shipped));
+        AppPaths::setDataFolder(shipped);
+        writeSiteTable(shipped + QStringLiteral("/stpl88.bin"),
+                       {QStringLiteral("Alpha Pages|alpha.bin|1|https://alpha.example/")});
+        const auto before = folderState(shipped);
+        const QStringList shippedNames{QStringLiteral("Alpha Pages")};
+        QString file1;
+        QString file2;
+        QString error;
+        QVERIFY(UserSites::saveNewSite(QStringLiteral("Corner Shops"), QString(), cardsKey(), shippedNames,
+                                       &file1, &error));
+        QVERIFY(UserSites::saveNewSite(QStringLiteral("Bakers"), QString(), cardsKey(), shippedNames, &file2,
+                                       &error));
+        const auto catalog = [&] {
+            KeyTable table;
+            UserSites::BuildCatalogTable(shipped + QStringLiteral("/stpl88.bin"), UserSites::tablePath(),
+                                         QString(), table);
+            return namesOf(table);
+        };
+
+        // Renamed: the same key under the new name, in the same place.
+        QVERIFY2(UserSites::renameSite(QStringLiteral("corner shops"), QStringLiteral("  Corner  Stores "),
+                                       shippedNames, &error),
+                 qPrintable(error));
+        QCOMPARE(catalog(), (QStringList{QStringLiteral("Alpha Pages"), QStringLiteral("Corner Stores"),
+                                         QStringLiteral("Bakers")}));
+        QVERIFY(QFile::exists(UserSites::keyPath(file1)));
+        // Its own name in other letters is no clash; another site's name, an empty
+        // name, a shipped site and one that is not there are refused.
+        QVERIFY(UserSites::renameSite(QStringLiteral("Corner Stores"), QStringLiteral("Corner stores"),
+                                      shippedNames, &error));
+        QVERIFY(!UserSites::renameSite(QStringLiteral("Corner stores"), QStringLiteral("bakers"),
+                                       shippedNames, &error));
+        QVERIFY(error.contains(QLatin1String("already")));
+        QVERIFY(!UserSites::renameSite(QStringLiteral("Corner stores"), QStringLiteral("ALPHA PAGES"),
+                                       shippedNames, &error));
+        QVERIFY(!UserSites::renameSite(QStringLiteral("Corner stores"), QStringLiteral(" "), shippedNames,
+                                       &error));
+        QVERIFY(!UserSites::renameSite(QStringLiteral("Alpha Pages"), QStringLiteral("Mine"), shippedNames,
+                                       &error));
+        QVERIFY(
+            !UserSites::renameSite(QStringLiteral("Nowhere"), QStringLiteral("Mine"), shippedNames, &error));
+        QCOMPARE(catalog(), (QStringList{QStringLiteral("Alpha Pages"), QStringLiteral("Corner stores"),
+                                         QStringLiteral("Bakers")}));
+
+        // Removed: out of the list, its key deleted, the other site's key kept.
+        QVERIFY2(UserSites::removeSite(QStringLiteral("Corner stores"), &error), qPrintable(error));
+        QCOMPARE(catalog(), (QStringList{QStringLiteral("Alpha Pages"), QStringLiteral("Bakers")}));
+        QVERIFY(!QFile::exists(UserSites::keyPath(file1)));
+        QVERIFY(QFile::exists(UserSites::keyPath(file2)));
+        QVERIFY(!UserSites::removeSite(QStringLiteral("Corner stores"), &error));
+        QVERIFY(!UserSites::removeSite(QStringLiteral("Alpha Pages"), &error));
+        QCOMPARE(catalog(), (QStringList{QStringLiteral("Alpha Pages"), QStringLiteral("Bakers")}));
+        QCOMPARE(folderState(shipped), before);
     }
 
     void savedOrderShowsNewlyShippedSites()

@@ -1,9 +1,7 @@
 #include "LocalHttpServer.h"
-#include "testsupport/TestPlatform.h"
-#include "testsupport/WidgetTestMain.h"
-
 #include "app/MainWindow.h"
 #include "grab/GrabController.h"
+#include "grab/GrabJournal.h"
 #include "grab/GrabSession.h"
 #include "grab/HtmlText.h"
 #include "grab/KeyTable.h"
@@ -16,6 +14,8 @@
 #include "shell/AppPaths.h"
 #include "shell/MainModel.h"
 #include "shell/SettingsStore.h"
+#include "testsupport/TestPlatform.h"
+#include "testsupport/WidgetTestMain.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -24,8 +24,6 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
-#include <QToolBar>
-#include <QToolButton>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -33,6 +31,8 @@
 #include <QTableView>
 #include <QTableWidget>
 #include <QTemporaryDir>
+#include <QToolBar>
+#include <QToolButton>
 #include <QWebEnginePage>
 #include <QWebEngineView>
 
@@ -364,6 +364,75 @@ private slots:
         QCOMPARE(GrabKey::fromTable(saved).listingPageMarker, QStringLiteral("/k/results?cat="));
         // Grabbing follows the key saved.
         QCOMPARE(session().grabKey().listingPageMarker, QStringLiteral("/k/results?cat="));
+    }
+
+    void userSiteRenamedAndRemovedInTheWorkshop()
+    {
+        KeyTable shipped;
+        QVERIFY(shipped.load(AppPaths::dataFolder() + QStringLiteral("/samplek.bin")));
+        QString file;
+        QString error;
+        const QString start = session().sampleDirectory().root() + QStringLiteral("/k/results?cat=Florists");
+        QVERIFY2(UserSites::saveNewSite(QStringLiteral("My Florists"), start, GrabKey::fromTable(shipped), {},
+                                        &file, &error),
+                 qPrintable(error));
+        openWindow();
+        QComboBox* sites = m_window->siteList();
+        const int count = sites->count();
+        sites->setCurrentIndex(sites->findText(QStringLiteral("My Florists")));
+        QVERIFY(QTest::qWaitFor([&] { return session().currentSite() == sites->currentIndex(); }, 5000));
+        // An unfinished grab of the site, to follow it.
+        GrabJournal journal;
+        journal.site = QStringLiteral("My Florists");
+        journal.startAddress = start;
+        journal.done.next = start + QStringLiteral("&page=2");
+        QVERIFY(journal.save(GrabJournal::pathForSite(journal.site)));
+        QVERIFY(browseTo(start));
+        QSignalSpy loaded(workshopController(), &KeyWorkshopController::pageLoaded);
+        m_window->action(QStringLiteral("mnuFileB_KeyWorkshop"))->trigger();
+        QVERIFY(!loaded.isEmpty() || loaded.wait(20000));
+        QVERIFY(part<QPushButton>("cmdRenameSite")->isEnabled());
+        QVERIFY(part<QPushButton>("cmdRemoveSite")->isEnabled());
+
+        m_platform.inputAnswers.enqueue(QStringLiteral("Florists I Know"));
+        click("cmdRenameSite");
+        QCOMPARE(sites->count(), count);
+        QCOMPARE(sites->currentText(), QStringLiteral("Florists I Know"));
+        QCOMPARE(sites->findText(QStringLiteral("My Florists")), -1);
+        QCOMPARE(workshopController()->window()->windowTitle(),
+                 QStringLiteral("Key Workshop - Florists I Know"));
+        QVERIFY(!QFile::exists(GrabJournal::pathForSite(QStringLiteral("My Florists"))));
+        QVERIFY(journal.load(GrabJournal::pathForSite(QStringLiteral("Florists I Know"))));
+        QCOMPARE(journal.site, QStringLiteral("Florists I Know"));
+        QVERIFY(session().hasJournal());
+
+        // Asked first; No leaves everything.
+        m_platform.messageAnswers.enqueue(Platform::No);
+        click("cmdRemoveSite");
+        QCOMPARE(sites->count(), count);
+        QVERIFY(QFile::exists(UserSites::keyPath(file)));
+        m_platform.messageAnswers.enqueue(Platform::Yes);
+        click("cmdRemoveSite");
+        QCOMPARE(m_platform.messages.size(), 2);
+        QVERIFY2(m_platform.messages.last().text.contains(
+                     QLatin1String("Remove Florists I Know from the site list?")),
+                 qPrintable(m_platform.messages.last().text));
+        QCOMPARE(sites->count(), count - 1);
+        QCOMPARE(sites->findText(QStringLiteral("Florists I Know")), -1);
+        QVERIFY(!QFile::exists(UserSites::keyPath(file)));
+        QVERIFY(!QFile::exists(GrabJournal::pathForSite(QStringLiteral("Florists I Know"))));
+        // The workshop closes: its site is gone.
+        QVERIFY(QTest::qWaitFor([&] { return !workshopController()->window(); }, 5000));
+
+        // A site that comes with Quillon can be neither.
+        sites->setCurrentIndex(0);
+        QVERIFY(QTest::qWaitFor([&] { return session().currentSite() == 0; }, 5000));
+        m_window->action(QStringLiteral("mnuFileB_KeyWorkshop"))->trigger();
+        QVERIFY(QTest::qWaitFor(
+            [&] { return workshopController()->window() && workshopController()->window()->isVisible(); },
+            5000));
+        QVERIFY(!part<QPushButton>("cmdRenameSite")->isEnabled());
+        QVERIFY(!part<QPushButton>("cmdRemoveSite")->isEnabled());
     }
 };
 
