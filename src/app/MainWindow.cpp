@@ -119,9 +119,11 @@ QWebEngineProfile* MainWindow::browserProfile()
 MainWindow::~MainWindow()
 {
     // The controllers watch the window's widgets and call the window back; they go
-    // while the window is still whole, before its widgets are taken down.
-    for (const QPointer<QObject>& controller : m_controllers)
-        delete controller.data();
+    // while the window is still whole, before its widgets are taken down, the last one
+    // installed first: a controller may use one installed before it (the key workshop
+    // cancels its download through the grab's session).
+    for (auto it = m_controllers.rbegin(); it != m_controllers.rend(); ++it)
+        delete it->data();
     // The remaining children go in the order they were added. The views hold
     // references into the model, so the model moves to the end of the line.
     m_model->setParent(nullptr);
@@ -391,8 +393,12 @@ void MainWindow::bindModel()
     applyAllCommandStates();
 
     connect(&m_model->panels(), &StatusPanels::textChanged, this, [this](int panel, const QString& text) {
-        if (QLabel* label = m_panels.value(panel))
+        if (QLabel* label = m_panels.value(panel)) {
             label->setText(text);
+            // A panel may be narrower than its text (a page's failure, a long path): the
+            // tip shows it whole.
+            label->setToolTip(text.trimmed());
+        }
     });
     connect(m_model, &MainModel::windowTitleChanged, this, &QWidget::setWindowTitle);
     connect(m_model, &MainModel::pageChanged, this, &MainWindow::applyPage);

@@ -568,6 +568,22 @@ private slots:
         QCOMPARE(w->model().currentPage(), 1);
     }
 
+    void aClippedStatusTextCanBeReadWhole()
+    {
+        // A small window: the reason a page failed is longer than its panel.
+        auto w = makeWindow();
+        w->resize(640, 480);
+        const QString failure = QStringLiteral(
+            " Page 28 failed: the page did not come whole within 30 seconds (asked 3 times)");
+        w->model().panels().setText(2, failure);
+        w->model().panels().setText(20, failure);
+        QCOMPARE(w->statusPanel(2)->text(), failure);
+        QCOMPARE(w->statusPanel(2)->toolTip(), failure.trimmed());
+        QCOMPARE(w->statusPanel(20)->toolTip(), failure.trimmed());
+        w->model().panels().setText(2, QString());
+        QCOMPARE(w->statusPanel(2)->toolTip(), QString());
+    }
+
     // ---- settings across a restart ----------------------------------------------------------------------
 
     void preferencesSurviveARestart()

@@ -366,6 +366,18 @@ private slots:
         QCOMPARE(session().grabKey().listingPageMarker, QStringLiteral("/k/results?cat="));
     }
 
+    void closingWhileTheWorkshopReadsAPage()
+    {
+        // The workshop downloads the page through the grab's session: Quillon closed
+        // meanwhile ends the download before the session goes (a sanitizer build
+        // reports the use of the session after it went).
+        openWindow();
+        QVERIFY(browseTo(session().sampleDirectory().root() + QStringLiteral("/k/results?cat=Florists")));
+        m_window->action(QStringLiteral("mnuFileB_KeyWorkshop"))->trigger();
+        QVERIFY(workshopController()->window());
+        m_window.reset();
+    }
+
     void userSiteRenamedAndRemovedInTheWorkshop()
     {
         KeyTable shipped;
