@@ -760,6 +760,7 @@ void GrabSession::closeJournal(const QString& endedBy, const QString& reason)
         m_journal.updated = m_model.platform().now();
         addMark();
         m_journal.save(m_journalPath);
+        m_journalsEndedHere.insert(m_journalPath, m_journal.document);
     }
     m_journalPath.clear();
     updateContinueCommand();
@@ -799,10 +800,15 @@ void GrabSession::ContinueGrab()
         const std::optional<GrabJournal::Mark> mark =
             sameDocument ? journal.markWithin(rows) : journal.markWithin(-1);
         if (mark && mark->pagesDone < journal.done.pagesDone) {
+            // Ended in this run of Quillon, into this document that still holds some of
+            // its records: the user deleted records since, most likely, and would not
+            // have them grabbed again unasked.
+            const bool endedHere = sameDocument && rows > journal.firstRow
+                                && m_journalsEndedHere.value(journalPath()) == journal.document;
             const QString text =
-                tr("The grab of %1 had filled the sheet to %2 records; it now holds %3. Quillon may have "
-                   "closed before they were saved.\n\nGrab again from page %4, so that no listing is "
-                   "missing?\n\n"
+                tr("The grab of %1 had filled the sheet to %2 records; it now holds %3: records were deleted "
+                   "since, or Quillon closed before they were saved.\n\nGrab again from page %4, so that no "
+                   "listing is missing?\n\n"
                    "Yes grabs again from page %4; No goes on from page %5, after the last page grabbed.")
                     .arg(siteName())
                     .arg(journal.done.rows - 1)
@@ -811,7 +817,7 @@ void GrabSession::ContinueGrab()
                     .arg(journal.done.pagesDone + 1);
             const int answer =
                 m_model.platform().message(caption, text, Platform::Yes | Platform::No | Platform::Cancel,
-                                           Platform::Question, Platform::Yes);
+                                           Platform::Question, endedHere ? Platform::No : Platform::Yes);
             if (answer == Platform::Cancel) {
                 updateContinueCommand();
                 return;

@@ -9,6 +9,7 @@
 #include "grab/SiteCatalog.h"
 #include "edit/SheetSteps.h"
 
+#include <QHash>
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -219,6 +220,9 @@ private:
     GrabJournal m_journal;
     QString m_journalPath;
     qint64 m_journalListings = 0;
+    /** Journals whose grab ended in this run of Quillon, with the document it went into:
+     *  fewer rows there than the grab left were deleted by the user, not lost. */
+    QHash<QString, QString> m_journalsEndedHere;
 
     // The listing count lookup of the address box: a wait for the address to settle,
     // then one download.

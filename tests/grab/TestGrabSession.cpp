@@ -855,6 +855,28 @@ private slots:
         QCOMPARE(QFile::exists(m_session->journalPath()), answer == int(Platform::Cancel));
     }
 
+    void continueAfterDeletingRecordsAsksWithNoAsDefault()
+    {
+        // Stopped, then records deleted in the same document: asked, but going on is
+        // what Enter does.
+        MisbehavingDirectory site(5, 3);
+        chooseMisbehaving(site);
+        stopAfterPage(2);
+        grabAndWait();
+        disconnect(&m_session->runner(), &GrabRunner::pageGrabbed, m_session, nullptr);
+        QCOMPARE(m_model->sheet().rows(), 10);
+        m_model->sheet().setRows(6);
+        m_platform->messages.clear();
+        continueAndWait();
+        QCOMPARE(m_platform->messages.size(), 1);
+        QCOMPARE(m_platform->messages[0].defaultButton, int(Platform::No));
+        QVERIFY2(m_platform->messages[0].text.contains(QLatin1String("records were deleted since")),
+                 qPrintable(m_platform->messages[0].text));
+        QCOMPARE(recordNames(m_model->sheet()),
+                 site.names(1) + site.names(2).mid(0, 2) + site.names(4) + site.names(5));
+        QCOMPARE(site.requestCount(2), 1);
+    }
+
     void continueIntoAnotherDocumentWithFewerRecords()
     {
         // The grab's sheet was never saved; another file of five records is open instead.
