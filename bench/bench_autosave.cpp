@@ -5,7 +5,7 @@
 //
 //   bench_autosave [records]
 
-#include "BenchSupport.h"
+#include "BenchSheet.h"
 
 #include "files/AutoSave.h"
 #include "files/DocumentCommands.h"
@@ -31,23 +31,7 @@ using namespace quillon;
 
 namespace {
 
-/** A platform without windows: every question gets its default answer. */
-class QuietPlatform : public Platform
-{
-public:
-    int message(const QString&, const QString&, int, Icon, int defaultButton) override { return defaultButton; }
-    QString openFileName(const FileDialogRequest&) override { return {}; }
-    QString saveFileName(const FileDialogRequest&) override { return {}; }
-    std::optional<QString> inputText(const QString&, const QString&, const QString&) override { return {}; }
-    std::optional<Rgb> pickColor(Rgb) override { return {}; }
-    QString clipboardText() override { return {}; }
-    void setClipboardText(const QString&) override {}
-    QDateTime now() override { return QDateTime::currentDateTime(); }
-    void openUrl(const QUrl&) override {}
-    void beep() override {}
-    void setBusy(bool) override {}
-    void processEvents() override {}
-};
+using bench::QuietPlatform;
 
 /** Processor time of the calling thread: the machine is shared, so this tells the
  *  interface thread's work apart from its waiting. */
@@ -81,18 +65,7 @@ int main(int argc, char* argv[])
     DocumentCommands commands(model);
     commands.StartupNew();
     RecordSheet& sheet = model.sheet();
-    sheet.setCols(cols);
-    sheet.setRows(records + 1);
-    {
-        bench::ListingGenerator gen;
-        std::string text;
-        RecordSheet::Batch batch(sheet);
-        for (int r = 1; r <= records; ++r)
-            for (int c = 0; c < cols; ++c) {
-                gen.cell(c, text);
-                sheet.setTextUtf8(r, c, QByteArrayView(text.data(), qsizetype(text.size())));
-            }
-    }
+    bench::fillListings(sheet, records);
     model.document().MakeModified(true);
     std::vector<double> copies;
     for (int i = 0; i < 3; ++i) {

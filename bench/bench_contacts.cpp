@@ -6,7 +6,7 @@
 //   bench_contacts [records]                  all of it
 //   bench_contacts --read FORMAT FILE NAME    one read (used by the above)
 
-#include "BenchSupport.h"
+#include "BenchSheet.h"
 
 #include "files/GridFile.h"
 #include "sheet/RecordSheet.h"
@@ -90,22 +90,8 @@ int main(int argc, char* argv[])
     const int cols = bench::ListingGenerator::kColumns;
     std::printf("sheet of %d records x %d columns\n", records, cols);
     RecordSheet sheet;
-    sheet.setCols(cols);
-    sheet.setRows(records + 1);
-    {
-        RecordSheet::Batch batch(sheet);
-        const char* titles[] = {"Name", "Street", "City", "State", "Zip Code", "Phone", "Web Site", "Email",
-                                "Category", "Note"};
-        for (int c = 0; c < cols; ++c)
-            sheet.setTextUtf8(0, c, titles[c]);
-        bench::ListingGenerator gen;
-        std::string text;
-        for (int r = 1; r <= records; ++r)
-            for (int c = 0; c < cols; ++c) {
-                gen.cell(c, text);
-                sheet.setTextUtf8(r, c, QByteArrayView(text.data(), qsizetype(text.size())));
-            }
-    }
+    bench::fillListings(sheet, records);
+    bench::writeListingTitles(sheet);
     for (int c = 0; c < cols; ++c)
         sheet.setColumnDataType(c, TypeText); // as a new document's columns
 

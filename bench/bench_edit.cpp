@@ -4,7 +4,7 @@
 // the delete of 1,000 selected rows and the insert of a column; the undo and redo of
 // the sort and of "Delete Duplicates", and the memory their steps keep.
 
-#include "BenchSupport.h"
+#include "BenchSheet.h"
 
 #include "shell/MainModel.h"
 #include "shell/SettingsStore.h"
@@ -25,6 +25,8 @@
 using namespace quillon;
 
 namespace {
+
+using bench::QuietPlatform;
 
 using bench::cpuSeconds;
 using bench::Timer;
@@ -52,29 +54,6 @@ void fill(RecordSheet& sheet, int records, double duplicateShare, uint64_t seed)
         }
     }
 }
-
-/** A platform that answers every question with its default and shows nothing. */
-class QuietPlatform : public Platform
-{
-public:
-    /** What every message box answers; its default button when not set. */
-    int answer = -1;
-    int message(const QString&, const QString&, int, Icon, int defaultButton) override
-    {
-        return answer >= 0 ? answer : defaultButton;
-    }
-    QString openFileName(const FileDialogRequest&) override { return {}; }
-    QString saveFileName(const FileDialogRequest&) override { return {}; }
-    std::optional<QString> inputText(const QString&, const QString&, const QString&) override { return {}; }
-    std::optional<Rgb> pickColor(Rgb) override { return {}; }
-    QString clipboardText() override { return {}; }
-    void setClipboardText(const QString&) override {}
-    QDateTime now() override { return QDateTime::currentDateTime(); }
-    void openUrl(const QUrl&) override {}
-    void beep() override {}
-    void setBusy(bool) override {}
-    void processEvents() override {}
-};
 
 } // namespace
 

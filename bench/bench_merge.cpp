@@ -7,7 +7,7 @@
 //
 //   bench_merge [records] [--find]     --find: the finding of the groups only
 
-#include "BenchSupport.h"
+#include "BenchSheet.h"
 #include "contact/ContactEditCommands.h"
 #include "contact/ContactMerge.h"
 #include "contact/PhoneNumbers.h"
@@ -31,30 +31,10 @@ using namespace quillon;
 
 namespace {
 
+using bench::QuietPlatform;
+
 using bench::cpuSeconds;
 using bench::Timer;
-
-class QuietPlatform : public Platform
-{
-public:
-    QString lastText;
-    int message(const QString&, const QString& text, int, Icon, int defaultButton) override
-    {
-        lastText = text;
-        return defaultButton;
-    }
-    QString openFileName(const FileDialogRequest&) override { return {}; }
-    QString saveFileName(const FileDialogRequest&) override { return {}; }
-    std::optional<QString> inputText(const QString&, const QString&, const QString&) override { return {}; }
-    std::optional<Rgb> pickColor(Rgb) override { return {}; }
-    QString clipboardText() override { return {}; }
-    void setClipboardText(const QString&) override {}
-    QDateTime now() override { return QDateTime::currentDateTime(); }
-    void openUrl(const QUrl&) override {}
-    void beep() override {}
-    void setBusy(bool) override {}
-    void processEvents() override {}
-};
 
 /** One listing before it is written into the sheet. */
 struct Listing

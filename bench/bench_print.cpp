@@ -7,7 +7,7 @@
 //
 //   bench_print [records] [labels] [output folder]
 
-#include "BenchSupport.h"
+#include "BenchSheet.h"
 
 #include "print/LabelPrint.h"
 #include "print/PdfExport.h"
@@ -28,7 +28,6 @@ namespace {
 
 using bench::cpuSeconds;
 
-/** Processor time of this process: the elapsed time an idle machine would show. */
 void fillSheet(RecordSheet& sheet, int records)
 {
     static const int widths[] = {2500, 2500, 1000, 500, 900, 1500, 1200, 1200, 1200, 1200};
@@ -40,14 +39,7 @@ void fillSheet(RecordSheet& sheet, int records)
         sheet.setColumnDataType(c, TypeText);
         sheet.setColumnAlignment(c, AlignLeft);
     }
-    bench::ListingGenerator gen;
-    std::string text;
-    RecordSheet::Batch batch(sheet);
-    for (int r = 1; r <= records; ++r)
-        for (int c = 0; c < cols; ++c) {
-            gen.cell(c, text);
-            sheet.setTextUtf8(r, c, QByteArrayView(text.data(), qsizetype(text.size())));
-        }
+    bench::fillListings(sheet, records);
 }
 
 /** Writes @p print to @p path and prints the figures under @p name. */

@@ -3,7 +3,7 @@
 // all both ways, many scattered rows, a far cursor move), resetting every row height
 // and deleting selected rows with the view attached. Runs on the offscreen platform.
 
-#include "BenchSupport.h"
+#include "BenchSheet.h"
 
 #include "sheet/RecordSheet.h"
 #include "ui/SheetView.h"
@@ -26,18 +26,7 @@ int main(int argc, char* argv[])
     std::printf("sheet view over %d records x %d columns\n", records, cols);
 
     RecordSheet sheet;
-    sheet.setCols(cols);
-    sheet.setRows(records + 1);
-    {
-        bench::ListingGenerator gen;
-        std::string text;
-        RecordSheet::Batch batch(sheet);
-        for (int r = 1; r <= records; ++r)
-            for (int c = 0; c < cols; ++c) {
-                gen.cell(c, text);
-                sheet.setTextUtf8(r, c, QByteArrayView(text.data(), qsizetype(text.size())));
-            }
-    }
+    bench::fillListings(sheet, records);
     sheet.setSelectionMode(RecordSheet::SelectionMode::Rows);
     sheet.setCurrentCell(1, 0);
 
