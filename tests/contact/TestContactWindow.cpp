@@ -9,6 +9,7 @@
 #include "shell/SettingsStore.h"
 #include "testsupport/SheetState.h"
 #include "testsupport/TestPlatform.h"
+#include "testsupport/WindowFixture.h"
 #include "testsupport/WidgetTestMain.h"
 
 #include <QAction>
@@ -21,26 +22,9 @@
 
 using namespace quillon;
 
-class TestContactWindow : public QObject
+class TestContactWindow : public QObject, WindowFixture
 {
     Q_OBJECT
-
-    std::unique_ptr<QTemporaryDir> m_dir;
-    std::unique_ptr<SettingsStore> m_settings;
-    std::unique_ptr<TestPlatform> m_platform;
-
-    std::unique_ptr<MainWindow> makeWindow()
-    {
-        auto w = std::make_unique<MainWindow>(*m_settings, *m_platform);
-        w->setEndAction([] {});
-        w->resize(1000, 700);
-        w->model().setCurrentPage(MainModel::ResultsPage);
-        w->show();
-        w->activateWindow();
-        if (!QTest::qWaitForWindowActive(w.get()))
-            qWarning("window not active");
-        return w;
-    }
 
     /** Records "Name|Street|City|State|Zip Code|Phone", one a line. */
     static void fill(RecordSheet& s, const QStringList& records)
@@ -110,17 +94,12 @@ class TestContactWindow : public QObject
 private slots:
     void init()
     {
-        m_dir = std::make_unique<QTemporaryDir>();
-        AppPaths::setUserDataFolder(m_dir->filePath(QStringLiteral("user")));
-        m_settings = std::make_unique<SettingsStore>(m_dir->filePath(QStringLiteral("quillon.ini")));
+        setUpWindowTest();
         m_settings->WriteSettingText(QStringLiteral("PhoneRegion"), QStringLiteral("US"));
-        m_platform = std::make_unique<TestPlatform>();
     }
     void cleanup()
     {
-        m_settings.reset();
-        m_dir.reset();
-        m_platform.reset();
+        tearDownWindowTest();
     }
 
     void entriesStandBesideDeleteDuplicates()

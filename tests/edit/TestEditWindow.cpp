@@ -14,6 +14,7 @@
 #include "edit/FindWindow.h"
 #include "sheet/SheetTableModel.h"
 #include "testsupport/TestPlatform.h"
+#include "testsupport/WindowFixture.h"
 #include "testsupport/WidgetTestMain.h"
 #include "ui/SheetView.h"
 
@@ -35,26 +36,9 @@
 
 using namespace quillon;
 
-class TestEditWindow : public QObject
+class TestEditWindow : public QObject, WindowFixture
 {
     Q_OBJECT
-
-    std::unique_ptr<QTemporaryDir> m_dir;
-    std::unique_ptr<SettingsStore> m_settings;
-    std::unique_ptr<TestPlatform> m_platform;
-
-    std::unique_ptr<MainWindow> makeWindow()
-    {
-        auto w = std::make_unique<MainWindow>(*m_settings, *m_platform);
-        w->setEndAction([] {});
-        w->resize(1000, 700);
-        w->model().setCurrentPage(MainModel::ResultsPage);
-        w->show();
-        w->activateWindow();
-        if (!QTest::qWaitForWindowActive(w.get()))
-            qWarning("window not active");
-        return w;
-    }
 
     /** The in-place editor open on @p view, or nullptr. */
     static QLineEdit* openEditor(const SheetView& view)
@@ -103,16 +87,11 @@ class TestEditWindow : public QObject
 private slots:
     void init()
     {
-        m_dir = std::make_unique<QTemporaryDir>();
-        AppPaths::setUserDataFolder(m_dir->filePath(QStringLiteral("user")));
-        m_settings = std::make_unique<SettingsStore>(m_dir->filePath(QStringLiteral("quillon.ini")));
-        m_platform = std::make_unique<TestPlatform>();
+        setUpWindowTest();
     }
     void cleanup()
     {
-        m_settings.reset();
-        m_dir.reset();
-        m_platform.reset();
+        tearDownWindowTest();
     }
 
     // ---- the form panel ----------------------------------------------------------------------
